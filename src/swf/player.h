@@ -1,0 +1,79 @@
+#pragma once
+
+// The engine as the rest of the program sees it: load a movie, step its
+// timeline, draw a frame. Everything below this header (format reader,
+// characters, display list, renderer) is the engine's own business.
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+#include <memory>
+#include <optional>
+
+class QPainter;
+
+namespace plovex::swf {
+
+enum class Compression { None, Zlib, Lzma };
+enum class ScaleMode { ShowAll, NoBorder, ExactFit, NoScale };
+
+struct MovieInfo {
+    bool valid = false;            // false: not a movie, or nothing usable; plays as an empty movie
+    int version = 0;
+    Compression compression = Compression::None;
+    quint32 declaredLength = 0;    // the header's uncompressed length
+    QRectF stageRect;              // in pixels (twips / 20)
+    double frameRate = 0;          // frames per second, from the header
+    int headerFrameCount = 0;      // the header's frame count
+};
+
+class Movie;
+
+// Loading never throws and never reads past the bytes given; a file that is
+// not a movie, or is cut short, yields an empty (or partial) movie.
+std::shared_ptr<const Movie> LoadMovie(const QByteArray& bytes);
+// Reads the whole file and closes it at once, so the file is not held open.
+std::shared_ptr<const Movie> LoadMovieFile(const QString& path);
+
+struct RenderOptions {
+    ScaleMode scale = ScaleMode::ShowAll;
+    double zoom = 1.0;                     // extra magnification around the view's centre
+    bool antialias = true;                 // quality high (true) or low (false)
+    std::optional<QColor> background;      // overrides the movie's own background
+};
+
+// The stage-to-viewport transform of the Flash Player's scale modes, with
+// the zoom applied around the viewport's centre. Stage units are pixels.
+QTransform ViewTransform(const QRectF& stageRect, const QSizeF& viewport, const RenderOptions& options);
+
+class Player {
+public:
+    Player();                                        // no movie: draws only the background
+    explicit Player(std::shared_ptr<const Movie> movie);
+    ~Player();
+    Player(Player&&) noexcept;
+    Player& operator=(Player&&) noexcept;
+
+    const MovieInfo& info() const;
+    int frameCount() const;                          // frames the movie really has, at least 1 when valid
+    int currentFrame() const;                        // counted from 0
+    // Shows exactly that frame (clamped to the movie), also backwards.
+    void gotoFrame(int frame);
+    // One frame on; after the last frame it starts again at frame 0.
+    void nextFrame();
+    QColor backgroundColor() const;                  // the movie's SetBackgroundColor, white if none
+
+    // Draws the current frame into the painter's device over viewport.
+    void render(QPainter& painter, const QRect& viewport, const RenderOptions& options) const;
+    // The same into a new ARGB32 premultiplied image of the given size.
+    QImage renderImage(const QSize& size, const RenderOptions& options) const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace plovex::swf
