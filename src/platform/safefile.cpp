@@ -1,0 +1,136 @@
+#include "platform/safefile.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plovex {
+
+namespace {
+
+std::atomic<qint64> writeLimit{-1};
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The file to replace: the final target when `path` is a symbolic link to
+// an existing file, else `path` itself.
+QByteArray targetOf(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.constData(), resolved))
+            return QByteArray(resolved);
+    }
+    return path;
+}
+
+bool writeAll(int fd, const char* data, qint64 size, qint64 limit)
+{
+    qint64 done = 0;
+    while (done < size) {
+        qint64 chunk = std::min<qint64>(size - done, 1 << 20);
+        if (limit >= 0) {
+            if (done >= limit) {
+                errno = ENOSPC;
+                return false;
+            }
+            chunk = std::min(chunk, limit - done);
+        }
+        const ssize_t n = ::write(fd, data + done, size_t(chunk));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+void syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+void SetWriteLimitForTesting(qint64 bytes)
+{
+    writeLimit = bytes;
+}
+
+QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray target = targetOf(QFile::encodeName(path));
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
+    if (base.isEmpty())
+        return reason(EISDIR);
+
+    struct stat old;
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        return reason(EISDIR);
+
+    // A hidden name beside the target, so the rename stays within one
+    // file system and never crosses folders.
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder + '/' + '.' + base + '.'
+            + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return reason(errno);
+    }
+    if (fd < 0)
+        return reason(EEXIST);
+
+    auto failWith = [&](int error) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return reason(error);
+    };
+
+    if (exists) {
+        // Keep the old file's owner and permissions; a failure to do so
+        // (not our file) is not worth refusing the write for.
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+        [[maybe_unused]] const int moded = ::fchmod(fd, old.st_mode & 07777);
+    }
+    if (!writeAll(fd, bytes.constData(), bytes.size(), writeLimit.load()))
+        return failWith(errno);
+    if (::fsync(fd) != 0)
+        return failWith(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        return reason(error);
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        return reason(error);
+    }
+    syncFolder(folder);
+    return {};
+}
+
+} // namespace plovex
