@@ -1,5 +1,5 @@
 # The settings-file accessor, its code page 936 conversion and the safe
 # file replacement beneath it.
 plovex_add_test(profile_test
-  SOURCES profile_test.cpp
+  SOURCES platform/profile_test.cpp
   LIBS plovex_platform)
