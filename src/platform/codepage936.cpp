@@ -72,13 +72,28 @@ int utf8Length(unsigned char lead)
     return 1;
 }
 
+// Opening a converter loads the system's conversion tables, which costs
+// far more than converting a line; each thread keeps its own four.
+struct Converters {
+    Converter toCp936{"CP936", "UTF-8"};
+    Converter toGb18030{"GB18030", "UTF-8"};
+    Converter fromCp936{"UTF-8", "CP936"};
+    Converter fromGb18030{"UTF-8", "GB18030"};
+};
+
+Converters& converters()
+{
+    thread_local Converters instance;
+    return instance;
+}
+
 } // namespace
 
 QByteArray ToCodePage936(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
-    Converter cp936("CP936", "UTF-8");
-    Converter gb18030("GB18030", "UTF-8");
+    Converter& cp936 = converters().toCp936;
+    Converter& gb18030 = converters().toGb18030;
     QByteArray out;
     if (!cp936.valid() || !gb18030.valid()) {
         // No converters installed: ASCII survives, the rest cannot.
@@ -102,8 +117,8 @@ QByteArray ToCodePage936(const QString& text)
 
 QString FromCodePage936(const QByteArray& bytes, bool dropIncompleteTail)
 {
-    Converter cp936("UTF-8", "CP936");
-    Converter gb18030("UTF-8", "GB18030");
+    Converter& cp936 = converters().fromCp936;
+    Converter& gb18030 = converters().fromGb18030;
     if (!cp936.valid() || !gb18030.valid())
         return QString::fromLatin1(bytes);
     QByteArray utf8;

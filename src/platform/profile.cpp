@@ -42,9 +42,48 @@ QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-bool sameName(const QByteArray& onDisk, const QString& wanted)
+bool isAscii(const QByteArray& bytes)
 {
-    return FromCodePage936(trimBlanks(onDisk)).compare(trimBlanks(wanted), Qt::CaseInsensitive) == 0;
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// A name as the operation asked for it, with its bytes in the file's code
+// page, so that most lines compare without converting them.
+struct Name {
+    explicit Name(const QString& text)
+        : text(trimBlanks(text)), bytes(ToCodePage936(this->text)), ascii(isAscii(bytes))
+    {
+    }
+    QString text;
+    QByteArray bytes;
+    bool ascii;
+};
+
+bool sameName(const QByteArray& onDisk, const Name& wanted)
+{
+    const QByteArray name = trimBlanks(onDisk);
+    if (name == wanted.bytes)
+        return true;
+    if (wanted.ascii && isAscii(name)) {
+        if (name.size() != wanted.bytes.size())
+            return false;
+        for (qsizetype i = 0; i < name.size(); ++i)
+            if (asciiLower(name[i]) != asciiLower(wanted.bytes[i]))
+                return false;
+        return true;
+    }
+    // Letters beyond ASCII (full-width, Greek, Cyrillic) also match in the
+    // other case. Bytes are not folded here: the second byte of a
+    // double-byte character may look like an ASCII letter.
+    return FromCodePage936(name).compare(wanted.text, Qt::CaseInsensitive) == 0;
 }
 
 // The name of a section line ("[name]", leading blanks allowed; without a
@@ -58,17 +97,23 @@ std::optional<QByteArray> sectionName(const QByteArray& line)
     return trimmed.mid(1, close < 0 ? -1 : close - 1);
 }
 
-// The file's lines without their line ends. A missing file has none;
-// std::nullopt means it exists but could not be read.
-std::optional<std::vector<QByteArray>> readLines(const QString& path)
+// The file's bytes and its lines without their line ends. A missing file
+// has none; std::nullopt means it exists but could not be read.
+struct Contents {
+    QByteArray bytes;
+    std::vector<QByteArray> lines;
+};
+
+std::optional<Contents> readContents(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return file.exists() ? std::nullopt : std::optional(std::vector<QByteArray>{});
-    const QByteArray bytes = file.readAll();
+        return file.exists() ? std::nullopt : std::optional(Contents{});
+    Contents contents;
+    contents.bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    std::vector<QByteArray> lines;
+    const QByteArray& bytes = contents.bytes;
     qsizetype start = 0;
     while (start < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', start);
@@ -77,10 +122,10 @@ std::optional<std::vector<QByteArray>> readLines(const QString& path)
         QByteArray line = bytes.mid(start, end - start);
         if (line.endsWith('\r'))
             line.chop(1);
-        lines.push_back(std::move(line));
+        contents.lines.push_back(std::move(line));
         start = end + 1;
     }
-    return lines;
+    return contents;
 }
 
 struct Location {
@@ -89,8 +134,10 @@ struct Location {
     qsizetype key = -1; // line of "key=...", -1 when missing
 };
 
-Location locate(const std::vector<QByteArray>& lines, const QString& section, const QString& key)
+Location locate(const std::vector<QByteArray>& lines, const QString& sectionText, const QString& keyText)
 {
+    const Name section(sectionText);
+    const Name key(keyText);
     Location at;
     at.sectionEnd = qsizetype(lines.size());
     for (qsizetype i = 0; i < qsizetype(lines.size()); ++i) {
@@ -135,9 +182,10 @@ QByteArray onOneLine(const QString& text)
 // missing or the file cannot be read.
 std::optional<QString> readValue(const QString& path, const QString& section, const QString& key)
 {
-    const auto lines = readLines(path);
-    if (!lines)
+    const auto contents = readContents(path);
+    if (!contents)
         return std::nullopt;
+    const std::vector<QByteArray>* lines = &contents->lines;
     const Location at = locate(*lines, section, key);
     if (at.key < 0)
         return std::nullopt;
@@ -169,9 +217,10 @@ int ProfileFile::ReadInteger(const QString& section, const QString& key, int def
 
 void ProfileFile::WriteString(const QString& section, const QString& key, const QString& value) const
 {
-    auto lines = readLines(path_);
-    if (!lines)
+    auto contents = readContents(path_);
+    if (!contents)
         cannotWrite(path_); // rewriting a file we cannot read would lose it
+    std::vector<QByteArray>* lines = &contents->lines;
     const QByteArray entry = onOneLine(key) + '=' + onOneLine(value);
     const Location at = locate(*lines, section, key);
     if (at.section < 0) {
@@ -192,6 +241,10 @@ void ProfileFile::WriteString(const QString& section, const QString& key, const 
     QByteArray bytes;
     for (const QByteArray& line : *lines)
         bytes += line + "\r\n";
+    // Saving a value the file already holds leaves the file alone: saving
+    // an unchanged playlist at close then costs no disk writes.
+    if (bytes == contents->bytes && !bytes.isEmpty())
+        return;
     if (!ReplaceFileContents(path_, bytes).isEmpty())
         cannotWrite(path_);
 }

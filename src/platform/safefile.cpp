@@ -59,15 +59,6 @@ bool writeAll(int fd, const char* data, qint64 size, qint64 limit)
     return true;
 }
 
-void syncFolder(const QByteArray& folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 void SetWriteLimitForTesting(qint64 bytes)
@@ -129,7 +120,6 @@ QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
         ::unlink(temp.constData());
         return reason(error);
     }
-    syncFolder(folder);
     return {};
 }
 

@@ -193,6 +193,20 @@ TEST_F(ProfileTest, WritesPlaceKeysInTheirSectionAndKeepEverythingElse)
     EXPECT_EQ(ini.ReadString(QString(), QStringLiteral("loose"), QStringLiteral("none")), QStringLiteral("none"));
 }
 
+TEST_F(ProfileTest, CaseFoldingNeverJoinsDifferentDoubleByteCharacters)
+{
+    // 丄 is 81 41 and 乤 is 81 61: their second bytes look like the ASCII
+    // letters 'A' and 'a'.
+    put("[s]\r\n" + QByteArray::fromHex("8141") + "=first\r\n");
+    ProfileFile ini(path());
+    EXPECT_EQ(ini.ReadString(QStringLiteral("s"), QStringLiteral("丄"), QString()), QStringLiteral("first"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("s"), QStringLiteral("乤"), QStringLiteral("none")), QStringLiteral("none"));
+    // Letters outside ASCII still match in the other case.
+    put("[s]\r\n" + QByteArray::fromHex("a3c1") + "=wide\r\n" + QByteArray::fromHex("a6a1") + "=greek\r\n");
+    EXPECT_EQ(ini.ReadString(QStringLiteral("s"), QStringLiteral("ａ"), QString()), QStringLiteral("wide"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("s"), QStringLiteral("α"), QString()), QStringLiteral("greek"));
+}
+
 TEST_F(ProfileTest, FirstOfDuplicateSectionsAndKeysCounts)
 {
     put("[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n");
@@ -317,6 +331,25 @@ TEST_F(ProfileTest, InterruptedWriteLeavesTheOldFileWhole)
     EXPECT_EQ(ini.ReadString(kPlaylistText, QStringLiteral("3"), QString()), QStringLiteral("/elsewhere.swf"));
     EXPECT_EQ(ini.ReadString(kPlaylistText, QStringLiteral("20"), QString()), QStringLiteral("/movies/clip20.swf"));
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("FileList.ini")});
+}
+
+TEST_F(ProfileTest, WritingTheSameValueLeavesTheFileAlone)
+{
+    ProfileFile ini(path());
+    ini.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"));
+    const QByteArray before = bytes();
+    // A full disk cannot hurt a write that has nothing to change...
+    plovex::SetWriteLimitForTesting(0);
+    EXPECT_NO_THROW(ini.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v")));
+    EXPECT_EQ(bytes(), before);
+    // ...but every real change is written.
+    EXPECT_THROW(ini.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("w")), plovex::PlovexError);
+    EXPECT_THROW(ini.WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v")), plovex::PlovexError);
+    plovex::SetWriteLimitForTesting(-1);
+    // A file with bare LF line ends is rewritten with CR LF.
+    put("[s]\nk=v\n");
+    ini.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"));
+    EXPECT_EQ(bytes(), "[s]\r\nk=v\r\n");
 }
 
 TEST_F(ProfileTest, UnreadableFileIsNeitherReadNorReplaced)
