@@ -64,6 +64,12 @@ public:
     void gotoFrame(int frame);
     // One frame on; after the last frame it starts again at frame 0.
     void nextFrame();
+    // Runs the movie on by `frames` frames as the Flash Player plays it:
+    // at the end the timeline loops and the objects that stay keep running
+    // (animated sprites go on). Frame 1 of a movie is shown after one
+    // frame, so showing the picture after n frames is advance(n - 1) on a
+    // fresh player.
+    void advance(int frames = 1);
     QColor backgroundColor() const;                  // the movie's SetBackgroundColor, white if none
 
     // Draws the current frame into the painter's device over viewport.

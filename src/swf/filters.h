@@ -1,0 +1,19 @@
+#pragma once
+
+// Bitmap filters applied to a rendered layer (ARGB32 premultiplied), as
+// the Flash Player applies them: blur, drop shadow, glow, bevel, gradient
+// glow and bevel, convolution and colour matrix.
+
+#include "swf/format.h"
+
+#include <QImage>
+
+namespace plovex::swf {
+
+// `scale` is device pixels per stage pixel: filter sizes follow the stage's scaling.
+void ApplyFilters(QImage& layer, const std::vector<Filter>& filters, double scale);
+
+// Box blur with the given box sizes in pixels, repeated `passes` times.
+void BoxBlur(QImage& image, double boxX, double boxY, int passes);
+
+} // namespace plovex::swf

@@ -1,0 +1,301 @@
+#include "swf/player.h"
+
+#include "swf/display.h"
+#include "swf/render.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+namespace plovex::swf {
+
+// --- Timelines ----------------------------------------------------------------
+
+namespace {
+
+std::vector<DisplayObject>::iterator findDepth(std::vector<DisplayObject>& list, int depth)
+{
+    return std::lower_bound(list.begin(), list.end(), depth,
+                            [](const DisplayObject& o, int d) { return o.depth < d; });
+}
+
+} // namespace
+
+void TimelineRunner::instantiate(DisplayObject& o)
+{
+    o.children.clear();
+    o.frame = -1;
+    const auto* sprite = movie_.get<SpriteCharacter>(o.characterId);
+    if (!sprite || depthGuard_ > 64 || budget_ <= 0)
+        return;
+    --budget_;
+    ++depthGuard_;
+    runFrame(sprite->timeline, 0, o.children, nullptr);
+    o.frame = 0;
+    --depthGuard_;
+}
+
+void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed)
+{
+    auto it = findDepth(list, p.depth);
+    const bool occupied = it != list.end() && it->depth == p.depth;
+    DisplayObject* o = nullptr;
+    bool fresh = false;
+    if (!p.move || !occupied) {
+        if (!p.characterId || !movie_.character(*p.characterId))
+            return;
+        DisplayObject n;
+        n.depth = p.depth;
+        n.characterId = *p.characterId;
+        if (occupied)
+            *it = std::move(n);
+        else
+            it = list.insert(it, std::move(n));
+        o = &*it;
+        fresh = true;
+    } else {
+        o = &*it;
+        if (p.characterId && *p.characterId != o->characterId && movie_.character(*p.characterId)) {
+            o->characterId = *p.characterId;
+            fresh = true;
+        }
+    }
+    if (p.matrix)
+        o->matrix = *p.matrix;
+    if (p.colorTransform)
+        o->colorTransform = *p.colorTransform;
+    if (p.ratio)
+        o->ratio = *p.ratio;
+    if (p.name)
+        o->name = *p.name;
+    if (p.clipDepth)
+        o->clipDepth = *p.clipDepth;
+    if (p.filters)
+        o->filters = std::make_shared<const std::vector<Filter>>(*p.filters);
+    if (p.blendMode)
+        o->blendMode = *p.blendMode;
+    if (p.cacheAsBitmap)
+        o->cacheAsBitmap = *p.cacheAsBitmap;
+    if (p.visible)
+        o->visible = *p.visible;
+    if (fresh) {
+        instantiate(*o);
+        if (placed)
+            placed->push_back(o->depth);
+    }
+}
+
+void TimelineRunner::runFrame(const Timeline& timeline, int index, std::vector<DisplayObject>& list,
+                              std::vector<int>* placed)
+{
+    if (index < 0 || size_t(index) >= timeline.frames.size())
+        return;
+    for (const ControlTag& tag : timeline.frames[size_t(index)].tags) {
+        if (const auto* p = std::get_if<PlaceObject>(&tag)) {
+            place(*p, list, placed);
+        } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
+            auto it = findDepth(list, r->depth);
+            if (it != list.end() && it->depth == r->depth)
+                list.erase(it);
+        }
+    }
+}
+
+void TimelineRunner::tick(const Timeline& timeline, int& frame, std::vector<DisplayObject>& list)
+{
+    // Sprites already on the list play on by one frame.
+    if (++depthGuard_ <= 64) {
+        for (DisplayObject& o : list)
+            if (o.frame >= 0)
+                if (const auto* s = movie_.get<SpriteCharacter>(o.characterId))
+                    tick(s->timeline, o.frame, o.children);
+    }
+    --depthGuard_;
+    const int count = int(timeline.frames.size());
+    const int next = frame + 1;
+    if (next < count) {
+        runFrame(timeline, next, list, nullptr);
+        frame = next;
+        return;
+    }
+    if (count <= 1 && frame >= 0)
+        return;   // a one-frame timeline just stays
+    // Loop: rebuild frame 0; objects placed again at the same depth with
+    // the same character keep their own state.
+    std::vector<DisplayObject> old = std::move(list);
+    list.clear();
+    std::vector<int> placed;
+    runFrame(timeline, 0, list, &placed);
+    for (DisplayObject& o : list) {
+        auto it = findDepth(old, o.depth);
+        if (it != old.end() && it->depth == o.depth && it->characterId == o.characterId) {
+            o.frame = it->frame;
+            o.children = std::move(it->children);
+        }
+    }
+    frame = 0;
+}
+
+// --- View ----------------------------------------------------------------------
+
+QTransform ViewTransform(const QRectF& stage, const QSizeF& viewport, const RenderOptions& options)
+{
+    QTransform t;
+    if (stage.width() <= 0 || stage.height() <= 0 || viewport.isEmpty())
+        return t;
+    double sx = viewport.width() / stage.width();
+    double sy = viewport.height() / stage.height();
+    switch (options.scale) {
+    case ScaleMode::ShowAll: sx = sy = std::min(sx, sy); break;
+    case ScaleMode::NoBorder: sx = sy = std::max(sx, sy); break;
+    case ScaleMode::ExactFit: break;
+    case ScaleMode::NoScale: sx = sy = 1; break;
+    }
+    const double dx = (viewport.width() - stage.width() * sx) / 2 - stage.x() * sx;
+    const double dy = (viewport.height() - stage.height() * sy) / 2 - stage.y() * sy;
+    t = QTransform(sx, 0, 0, sy, dx, dy);
+    if (options.zoom > 0 && options.zoom != 1.0) {
+        const QPointF c(viewport.width() / 2, viewport.height() / 2);
+        t = t * QTransform::fromTranslate(-c.x(), -c.y()) * QTransform::fromScale(options.zoom, options.zoom) *
+            QTransform::fromTranslate(c.x(), c.y());
+    }
+    return t;
+}
+
+// --- Player ----------------------------------------------------------------------
+
+struct Player::State {
+    std::shared_ptr<const Movie> movie;
+    MovieInfo noMovie;
+    int frame = -1;
+    std::vector<DisplayObject> list;
+    // True while the state is what running from the start to `frame`
+    // gives, so it can be stepped on and snapshotted.
+    bool canonical = true;
+    std::map<int, std::vector<DisplayObject>> snapshots;
+    size_t snapshotObjects = 0;
+    mutable std::mutex cacheMutex;
+    mutable RenderCache cache;
+
+    int count() const { return movie ? int(movie->root.frames.size()) : 0; }
+
+    void reset()
+    {
+        frame = -1;
+        list.clear();
+        canonical = true;
+    }
+
+    void step()
+    {
+        TimelineRunner runner(*movie);
+        runner.tick(movie->root, frame, list);
+        if (canonical && frame > 0 && frame % 16 == 0 && !snapshots.count(frame) && snapshotObjects < 200000) {
+            snapshots.emplace(frame, list);
+            snapshotObjects += list.size() + 1;
+        }
+    }
+
+    void goTo(int target)
+    {
+        if (!movie || count() == 0)
+            return;
+        target = std::clamp(target, 0, count() - 1);
+        if (!(canonical && frame >= 0 && frame <= target)) {
+            reset();
+            auto it = snapshots.upper_bound(target);
+            if (it != snapshots.begin()) {
+                --it;
+                frame = it->first;
+                list = it->second;
+            }
+        }
+        while (frame < target)
+            step();
+    }
+};
+
+Player::Player() : state_(std::make_unique<State>()) {}
+
+Player::Player(std::shared_ptr<const Movie> movie) : state_(std::make_unique<State>())
+{
+    state_->movie = std::move(movie);
+    if (state_->movie && state_->count() > 0)
+        state_->goTo(0);
+}
+
+Player::~Player() = default;
+Player::Player(Player&&) noexcept = default;
+Player& Player::operator=(Player&&) noexcept = default;
+
+const MovieInfo& Player::info() const
+{
+    return state_->movie ? state_->movie->info : state_->noMovie;
+}
+
+int Player::frameCount() const
+{
+    return state_->count();
+}
+
+int Player::currentFrame() const
+{
+    return std::max(0, state_->frame);
+}
+
+void Player::gotoFrame(int frame)
+{
+    state_->goTo(frame);
+}
+
+void Player::nextFrame()
+{
+    if (state_->count() == 0)
+        return;
+    state_->goTo(state_->frame + 1 < state_->count() ? state_->frame + 1 : 0);
+}
+
+void Player::advance(int frames)
+{
+    State& s = *state_;
+    if (!s.movie || s.count() == 0)
+        return;
+    for (int i = 0; i < frames; ++i) {
+        if (s.frame + 1 >= s.count())
+            s.canonical = false;
+        s.step();
+    }
+}
+
+QColor Player::backgroundColor() const
+{
+    return state_->movie && state_->movie->hasBackground ? state_->movie->background : QColor(Qt::white);
+}
+
+QImage Player::renderImage(const QSize& size, const RenderOptions& options) const
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull())
+        return img;
+    const QColor bg = options.background.value_or(backgroundColor());
+    img.fill(bg);
+    const State& s = *state_;
+    if (!s.movie || !s.movie->info.valid)
+        return img;
+    const QTransform view = ViewTransform(s.movie->info.stageRect, QSizeF(size), options);
+    const QTransform twips = QTransform::fromScale(1.0 / 20, 1.0 / 20) * view;
+    std::lock_guard lock(s.cacheMutex);
+    RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
+    return img;
+}
+
+void Player::render(QPainter& painter, const QRect& viewport, const RenderOptions& options) const
+{
+    const QImage img = renderImage(viewport.size(), options);
+    painter.drawImage(viewport.topLeft(), img);
+}
+
+} // namespace plovex::swf

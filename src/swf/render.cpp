@@ -1,0 +1,619 @@
+#include "swf/render.h"
+
+#include "swf/filters.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+namespace plovex::swf {
+
+// --- Cache ------------------------------------------------------------------
+
+const CompiledShape& RenderCache::morph(const MorphShapeCharacter& m, int ratio)
+{
+    const quint64 key = (quint64(quint32(m.id)) << 32) | quint32(ratio);
+    auto it = morphs_.find(key);
+    if (it != morphs_.end())
+        return it->second;
+    if (morphs_.size() > 512)
+        morphs_.clear();
+    return morphs_.emplace(key, CompileShape(m.at(ratio))).first->second;
+}
+
+QImage RenderCache::transformedBitmap(const BitmapCharacter& b, const ColorTransform& cx)
+{
+    if (cx.isIdentity() || b.image.isNull())
+        return b.image;
+    for (auto it = bitmaps_.begin(); it != bitmaps_.end(); ++it)
+        if (it->bitmap == &b && it->cx == cx) {
+            bitmaps_.splice(bitmaps_.begin(), bitmaps_, it);
+            return it->image;
+        }
+    QImage img(b.image.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(b.image.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            dst[x] = qPremultiply(cx.apply(qUnpremultiply(src[x])));
+    }
+    bitmaps_.push_front(BitmapEntry{&b, cx, img});
+    if (bitmaps_.size() > 32)
+        bitmaps_.pop_back();
+    return img;
+}
+
+namespace {
+
+using ObjectSpan = std::span<const DisplayObject>;
+
+// Flash draws hairlines and thin lines at least one pixel wide.
+constexpr double kMinLinePixels = 1.0;
+
+double transformScale(const QTransform& m)
+{
+    return std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
+}
+
+double srgbToLinear(double v)
+{
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+double linearToSrgb(double v)
+{
+    return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+}
+
+QGradientStops gradientStops(const Gradient& g, const ColorTransform& cx)
+{
+    QGradientStops stops;
+    std::vector<GradientRecord> recs = g.records;
+    if (recs.empty())
+        return stops;
+    // Ratios must not go backwards; a ratio below its predecessor is
+    // treated as equal to it.
+    for (size_t i = 1; i < recs.size(); ++i)
+        recs[i].ratio = std::max(recs[i].ratio, recs[i - 1].ratio);
+    auto colorOf = [&](const QColor& c) { return cx.apply(c); };
+    if (g.interpolation == 1 && recs.size() > 1) {
+        // Interpolate in linear RGB: sample each span finely.
+        for (size_t i = 0; i + 1 < recs.size(); ++i) {
+            const QColor a = colorOf(recs[i].color), b = colorOf(recs[i + 1].color);
+            const int steps = 16;
+            for (int s = 0; s <= steps; ++s) {
+                if (s == steps && i + 2 < recs.size())
+                    break;
+                const double t = double(s) / steps;
+                const double pos = (recs[i].ratio + (recs[i + 1].ratio - recs[i].ratio) * t) / 255.0;
+                auto mix = [t](int x, int y) {
+                    const double lx = srgbToLinear(x / 255.0), ly = srgbToLinear(y / 255.0);
+                    return int(std::lround(linearToSrgb(lx + (ly - lx) * t) * 255));
+                };
+                stops.append({pos, QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
+                                          int(std::lround(a.alpha() + (b.alpha() - a.alpha()) * t)))});
+            }
+        }
+    } else {
+        for (const GradientRecord& r : recs)
+            stops.append({r.ratio / 255.0, colorOf(r.color)});
+    }
+    // Qt needs strictly increasing positions; nudge equal ones apart.
+    for (int i = 1; i < stops.size(); ++i)
+        if (stops[i].first <= stops[i - 1].first)
+            stops[i].first = std::min(1.0, stops[i - 1].first + 1e-6);
+    return stops;
+}
+
+class Renderer {
+public:
+    Renderer(const Movie& movie, bool aa, RenderCache& cache, double viewScale)
+        : movie_(movie), aa_(aa), cache_(cache), viewScale_(viewScale) {}
+
+    void drawList(QPainter& p, ObjectSpan list, const QTransform& m, const ColorTransform& cx);
+
+private:
+    void drawObject(QPainter& p, const DisplayObject& o, const QTransform& parent, const ColorTransform& cx,
+                    bool maskMode);
+    void drawContent(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
+                     bool maskMode);
+    void drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx);
+    void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
+    void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx);
+    void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
+                    const ColorTransform& cx);
+    QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth);
+    QRectF bounds(const DisplayObject& o, const QTransform& m) const;
+    QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
+    QImage newLayer(const QRect& r) const;
+    void begin(QPainter& lp, QImage& img) const;
+
+    const Movie& movie_;
+    bool aa_;
+    RenderCache& cache_;
+    double viewScale_;
+    int nesting_ = 0;
+};
+
+QImage Renderer::newLayer(const QRect& r) const
+{
+    QImage img(r.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    return img;
+}
+
+void Renderer::begin(QPainter& lp, QImage& img) const
+{
+    lp.begin(&img);
+    lp.setRenderHint(QPainter::Antialiasing, aa_);
+    lp.setRenderHint(QPainter::SmoothPixmapTransform, aa_);
+}
+
+void Renderer::drawList(QPainter& p, ObjectSpan list, const QTransform& m, const ColorTransform& cx)
+{
+    for (size_t i = 0; i < list.size();) {
+        const DisplayObject& o = list[i];
+        if (o.clipDepth > 0) {
+            size_t j = i + 1;
+            while (j < list.size() && list[j].depth <= o.clipDepth)
+                ++j;
+            drawMasked(p, o, list.subspan(i + 1, j - i - 1), m, cx);
+            i = j;
+            continue;
+        }
+        drawObject(p, o, m, cx, false);
+        ++i;
+    }
+}
+
+QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) const
+{
+    const Character* c = movie_.character(o.characterId);
+    if (!c)
+        return {};
+    switch (c->kind()) {
+    case CharacterKind::Shape:
+        return m.mapRect(static_cast<const ShapeCharacter*>(c)->shape.bounds);
+    case CharacterKind::MorphShape: {
+        const auto* mo = static_cast<const MorphShapeCharacter*>(c);
+        const double t = o.ratio / 65535.0;
+        auto l = [t](double a, double b) { return a + (b - a) * t; };
+        const QRectF r(QPointF(l(mo->startBounds.xMin, mo->endBounds.xMin), l(mo->startBounds.yMin, mo->endBounds.yMin)),
+                       QPointF(l(mo->startBounds.xMax, mo->endBounds.xMax), l(mo->startBounds.yMax, mo->endBounds.yMax)));
+        return m.mapRect(r);
+    }
+    case CharacterKind::Text: {
+        const auto* t = static_cast<const TextCharacter*>(c);
+        const Rect& b = t->bounds;
+        return (t->matrix.toQt() * m).mapRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
+    }
+    case CharacterKind::EditText: {
+        const Rect& b = static_cast<const EditTextCharacter*>(c)->bounds;
+        return m.mapRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
+    }
+    case CharacterKind::Video: {
+        const auto* v = static_cast<const VideoCharacter*>(c);
+        return m.mapRect(QRectF(0, 0, v->width * 20.0, v->height * 20.0));
+    }
+    case CharacterKind::Sprite: {
+        QRectF r;
+        for (const DisplayObject& ch : o.children)
+            r = r.united(bounds(ch, ch.matrix.toQt() * m));
+        return r;
+    }
+    case CharacterKind::Button: {
+        QRectF r;
+        for (const ButtonRecord& b : static_cast<const ButtonCharacter*>(c)->records) {
+            if (!b.up)
+                continue;
+            DisplayObject tmp;
+            tmp.characterId = b.characterId;
+            r = r.united(bounds(tmp, b.matrix.toQt() * m));
+        }
+        return r;
+    }
+    default:
+        return {};
+    }
+}
+
+// Device bounds of an object (its matrix already in m), grown by what its
+// filters add.
+QRectF Renderer::bounds(const DisplayObject& o, const QTransform& m) const
+{
+    QRectF r = contentBounds(o, m);
+    if (o.filters && !r.isEmpty()) {
+        const double s = transformScale(m) * 20;
+        double gx = 0, gy = 0;
+        for (const Filter& f : *o.filters) {
+            gx += f.blurX * s * std::max(1, f.passes) + std::abs(f.distance) * s;
+            gy += f.blurY * s * std::max(1, f.passes) + std::abs(f.distance) * s;
+        }
+        r.adjust(-gx - 2, -gy - 2, gx + 2, gy + 2);
+    }
+    return r.isEmpty() ? r : r.adjusted(-2, -2, 2, 2);
+}
+
+void Renderer::drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
+                          const ColorTransform& cx)
+{
+    if (content.empty())
+        return;
+    const QTransform mm = mask.matrix.toQt() * m;
+    const QRect target(QPoint(0, 0), p.device() ? QSize(p.device()->width(), p.device()->height()) : QSize());
+    const QRect r = bounds(mask, mm).toAlignedRect() & target;
+    if (r.isEmpty())
+        return;
+    const QTransform shift = QTransform::fromTranslate(-r.x(), -r.y());
+    QImage layer = newLayer(r);
+    {
+        QPainter lp;
+        begin(lp, layer);
+        drawList(lp, content, m * shift, cx);
+    }
+    QImage maskLayer = newLayer(r);
+    {
+        QPainter lp;
+        begin(lp, maskLayer);
+        drawObject(lp, mask, m * shift, ColorTransform(), true);
+    }
+    {
+        QPainter lp(&layer);
+        lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        lp.drawImage(0, 0, maskLayer);
+    }
+    p.resetTransform();
+    p.drawImage(r.topLeft(), layer);
+}
+
+// Applies one of the Flash blend modes that QPainter lacks, pixel by pixel.
+void blendManual(QImage& dst, const QPoint& at, const QImage& src, int mode)
+{
+    const QRect r = QRect(at, src.size()) & dst.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dst.scanLine(y));
+        const auto* s = reinterpret_cast<const QRgb*>(src.constScanLine(y - at.y()));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb sp = s[x - at.x()];
+            const int sa = qAlpha(sp);
+            if (sa == 0)
+                continue;
+            const QRgb dp = d[x];
+            const int da = qAlpha(dp);
+            int rr, gg, bb;
+            if (mode == 9) {   // subtract: destination minus source
+                rr = std::max(0, qRed(dp) - qRed(sp));
+                gg = std::max(0, qGreen(dp) - qGreen(sp));
+                bb = std::max(0, qBlue(dp) - qBlue(sp));
+            } else {           // invert: the destination's inverse where the source covers
+                rr = da - qRed(dp);
+                gg = da - qGreen(dp);
+                bb = da - qBlue(dp);
+            }
+            // Mix by source coverage.
+            auto mix = [sa](int a, int b) { return (a * (255 - sa) + b * sa + 127) / 255; };
+            d[x] = qRgba(mix(qRed(dp), rr), mix(qGreen(dp), gg), mix(qBlue(dp), bb), da);
+        }
+    }
+}
+
+void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform& parent, const ColorTransform& pcx,
+                          bool maskMode)
+{
+    if (!o.visible && !maskMode)
+        return;
+    const QTransform m = o.matrix.toQt() * parent;
+    ColorTransform cx = maskMode ? pcx : pcx * o.colorTransform;
+    const bool normalBlend = o.blendMode <= 2 || maskMode;
+    const bool hasFilters = o.filters && !o.filters->empty() && !maskMode;
+    if (normalBlend && !hasFilters) {
+        drawContent(p, o, m, cx, maskMode);
+        return;
+    }
+    if (nesting_ > 32)
+        return;
+    const QRect target(0, 0, p.device()->width(), p.device()->height());
+    const QRect r = bounds(o, m).toAlignedRect() & target;
+    if (r.isEmpty())
+        return;
+    QImage layer = newLayer(r);
+    {
+        QPainter lp;
+        begin(lp, layer);
+        ++nesting_;
+        drawContent(lp, o, m * QTransform::fromTranslate(-r.x(), -r.y()), cx, false);
+        --nesting_;
+    }
+    if (hasFilters)
+        ApplyFilters(layer, *o.filters, viewScale_);
+    p.resetTransform();
+    QImage* dst = dynamic_cast<QImage*>(p.device());
+    switch (o.blendMode) {
+    case 3: p.setCompositionMode(QPainter::CompositionMode_Multiply); break;
+    case 4: p.setCompositionMode(QPainter::CompositionMode_Screen); break;
+    case 5: p.setCompositionMode(QPainter::CompositionMode_Lighten); break;
+    case 6: p.setCompositionMode(QPainter::CompositionMode_Darken); break;
+    case 7: p.setCompositionMode(QPainter::CompositionMode_Difference); break;
+    case 8: p.setCompositionMode(QPainter::CompositionMode_Plus); break;
+    case 9:
+    case 10:
+        if (dst) {
+            blendManual(*dst, r.topLeft(), layer, o.blendMode);
+            return;
+        }
+        break;
+    case 11:
+        if (nesting_ > 0) p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        break;
+    case 12:
+        if (nesting_ > 0) p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        break;
+    case 13: p.setCompositionMode(QPainter::CompositionMode_Overlay); break;
+    case 14: p.setCompositionMode(QPainter::CompositionMode_HardLight); break;
+    default: break;
+    }
+    if ((o.blendMode == 11 || o.blendMode == 12) && nesting_ > 0) {
+        // Alpha and erase act on the whole layer below, also outside the object.
+        QImage full(p.device()->width(), p.device()->height(), QImage::Format_ARGB32_Premultiplied);
+        full.fill(o.blendMode == 11 ? Qt::transparent : Qt::transparent);
+        {
+            QPainter fp(&full);
+            fp.drawImage(r.topLeft(), layer);
+        }
+        p.drawImage(0, 0, full);
+    } else {
+        p.drawImage(r.topLeft(), layer);
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
+                           bool maskMode)
+{
+    const Character* c = movie_.character(o.characterId);
+    if (!c)
+        return;
+    // Masks draw their shapes' coverage; colours and alpha do not matter.
+    ColorTransform use = cx;
+    if (maskMode) {
+        use = ColorTransform();
+        use.rm = use.gm = use.bm = use.am = 0;
+        use.ra = use.ga = use.ba = use.aa = 255;
+    }
+    switch (c->kind()) {
+    case CharacterKind::Shape:
+        drawShape(p, static_cast<const ShapeCharacter*>(c)->shape, m, use);
+        break;
+    case CharacterKind::MorphShape:
+        drawShape(p, cache_.morph(*static_cast<const MorphShapeCharacter*>(c), o.ratio), m, use);
+        break;
+    case CharacterKind::Text:
+        drawText(p, *static_cast<const TextCharacter*>(c), m, use);
+        break;
+    case CharacterKind::EditText:
+        drawEditText(p, *static_cast<const EditTextCharacter*>(c), m, use);
+        break;
+    case CharacterKind::Sprite:
+        if (nesting_ > 64)
+            break;
+        ++nesting_;
+        if (maskMode) {
+            for (const DisplayObject& ch : o.children)
+                if (ch.clipDepth == 0)
+                    drawObject(p, ch, m, ColorTransform(), true);
+        } else {
+            drawList(p, o.children, m, cx);
+        }
+        --nesting_;
+        break;
+    case CharacterKind::Button: {
+        if (nesting_ > 64)
+            break;
+        ++nesting_;
+        for (const ButtonRecord& b : static_cast<const ButtonCharacter*>(c)->records) {
+            if (!b.up)
+                continue;
+            DisplayObject child;
+            child.characterId = b.characterId;
+            child.depth = b.depth;
+            child.matrix = b.matrix;
+            child.colorTransform = b.colorTransform;
+            child.blendMode = b.blendMode;
+            if (!b.filters.empty())
+                child.filters = std::make_shared<std::vector<Filter>>(b.filters);
+            const Character* cc = movie_.character(b.characterId);
+            if (cc && cc->kind() == CharacterKind::Sprite) {
+                TimelineRunner runner(movie_);
+                runner.runFrame(static_cast<const SpriteCharacter*>(cc)->timeline, 0, child.children, nullptr);
+                child.frame = 0;
+            }
+            drawObject(p, child, m, maskMode ? ColorTransform() : cx, maskMode);
+        }
+        --nesting_;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth)
+{
+    smooth = false;
+    switch (f.type) {
+    case FillStyle::Solid:
+        return QBrush(cx.apply(f.color));
+    case FillStyle::Linear: {
+        QLinearGradient g(-16384, 0, 16384, 0);
+        g.setStops(gradientStops(f.gradient, cx));
+        g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
+                    : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
+        QBrush b(g);
+        b.setTransform(f.matrix.toQt());
+        return b;
+    }
+    case FillStyle::Radial:
+    case FillStyle::Focal: {
+        const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
+        QRadialGradient g(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
+        g.setStops(gradientStops(f.gradient, cx));
+        g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
+                    : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
+        QBrush b(g);
+        b.setTransform(f.matrix.toQt());
+        return b;
+    }
+    default: {
+        const BitmapCharacter* bmp = movie_.get<BitmapCharacter>(f.bitmapId);
+        if (!bmp || bmp->image.isNull())
+            return QBrush(Qt::NoBrush);
+        QBrush b(cache_.transformedBitmap(*bmp, cx));
+        b.setTransform(f.matrix.toQt());
+        smooth = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap;
+        return b;
+    }
+    }
+}
+
+void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx)
+{
+    p.setTransform(m);
+    const double scale = transformScale(m);
+    for (const CompiledLayer& layer : s.layers) {
+        for (size_t i = 0; i < layer.fillPaths.size(); ++i) {
+            const QPainterPath& path = layer.fillPaths[i];
+            if (path.isEmpty())
+                continue;
+            bool smooth = false;
+            const QBrush brush = brushFor(layer.fills[i], cx, smooth);
+            if (brush.style() == Qt::NoBrush)
+                continue;
+            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
+            p.setPen(Qt::NoPen);
+            p.setBrush(brush);
+            p.drawPath(path);
+        }
+        for (size_t i = 0; i < layer.linePaths.size(); ++i) {
+            const QPainterPath& path = layer.linePaths[i];
+            if (path.isEmpty())
+                continue;
+            const LineStyle& ls = layer.lines[i];
+            QPen pen;
+            bool smooth = false;
+            if (ls.fill)
+                pen.setBrush(brushFor(*ls.fill, cx, smooth));
+            else
+                pen.setColor(cx.apply(ls.color));
+            const double px = ls.width * ((ls.noHScale && ls.noVScale) ? 1.0 / 20 : scale);
+            if (px < kMinLinePixels || ls.noHScale || ls.noVScale) {
+                pen.setCosmetic(true);
+                pen.setWidthF(std::max(kMinLinePixels, px));
+            } else {
+                pen.setWidthF(ls.width);
+            }
+            pen.setCapStyle(ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap);
+            pen.setJoinStyle(ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin);
+            if (ls.join == 2)
+                pen.setMiterLimit(std::max(1.0, ls.miterLimit));
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(path);
+        }
+    }
+}
+
+void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx)
+{
+    const QTransform tm = t.matrix.toQt() * m;
+    p.setPen(Qt::NoPen);
+    for (const TextRecord& rec : t.records) {
+        const FontCharacter* font = movie_.get<FontCharacter>(rec.fontId);
+        if (!font)
+            continue;
+        const double scale = rec.height / font->emSquare;
+        p.setBrush(cx.apply(rec.color));
+        double x = rec.x;
+        for (const TextGlyph& g : rec.glyphs) {
+            if (g.index >= 0 && size_t(g.index) < font->glyphs.size()) {
+                p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, rec.y) * tm);
+                p.drawPath(font->glyphs[size_t(g.index)]);
+            }
+            x += g.advance;
+        }
+    }
+}
+
+void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx)
+{
+    const QRectF box(t.bounds.xMin, t.bounds.yMin, t.bounds.xMax - t.bounds.xMin, t.bounds.yMax - t.bounds.yMin);
+    p.setTransform(m);
+    if (t.border) {
+        QPen pen(cx.apply(QColor(Qt::black)));
+        pen.setCosmetic(true);
+        pen.setWidthF(1);
+        p.setPen(pen);
+        p.setBrush(cx.apply(QColor(Qt::white)));
+        p.drawRect(box);
+    }
+    const FontCharacter* font = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
+    if (!font || font->glyphs.empty())
+        return;   // device fonts are drawn by the text layout below when available
+    QString text = t.text;
+    if (t.html) {
+        QString plain;
+        bool inTag = false;
+        for (const QChar ch : text) {
+            if (ch == u'<') inTag = true;
+            else if (ch == u'>') inTag = false;
+            else if (!inTag) plain += ch;
+        }
+        text = plain;
+    }
+    const double scale = t.fontHeight / font->emSquare;
+    const double ascent = font->hasLayout ? font->ascent * scale : t.fontHeight * 0.8;
+    const double descent = font->hasLayout ? font->descent * scale : t.fontHeight * 0.2;
+    const double lineHeight = ascent + descent + t.leading;
+    double y = box.top() + 40 + ascent;
+    p.setPen(Qt::NoPen);
+    p.setBrush(cx.apply(t.color));
+    const QStringList lines = text.split(QRegularExpression("[\r\n]"));
+    for (const QString& line : lines) {
+        double width = 0;
+        for (const QChar ch : line) {
+            const int gi = font->glyphIndex(ch.unicode());
+            if (gi >= 0 && size_t(gi) < font->advances.size())
+                width += font->advances[size_t(gi)] * scale;
+        }
+        double x = box.left() + 40 + t.leftMargin + t.indent;
+        const double avail = box.width() - 80 - t.leftMargin - t.rightMargin;
+        if (t.align == 1) x += avail - width;
+        else if (t.align == 2) x += (avail - width) / 2;
+        for (const QChar ch : line) {
+            const int gi = font->glyphIndex(ch.unicode());
+            if (gi < 0 || size_t(gi) >= font->glyphs.size())
+                continue;
+            p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, y) * m);
+            p.drawPath(font->glyphs[size_t(gi)]);
+            x += (size_t(gi) < font->advances.size() ? font->advances[size_t(gi)] : font->emSquare / 2) * scale;
+        }
+        y += lineHeight;
+    }
+}
+
+} // namespace
+
+void RenderDisplayList(const Movie& movie, const std::vector<DisplayObject>& list, QImage& target,
+                       const QTransform& twipsToDevice, bool antialias, RenderCache& cache)
+{
+    QPainter p(&target);
+    p.setRenderHint(QPainter::Antialiasing, antialias);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
+    Renderer r(movie, antialias, cache, transformScale(twipsToDevice) * 20);
+    r.drawList(p, list, twipsToDevice, ColorTransform());
+}
+
+} // namespace plovex::swf

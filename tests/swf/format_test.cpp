@@ -1,0 +1,345 @@
+// The format layer: header and decompression, bounded reading of damaged
+// files, and round trips through the writer.
+
+#include "swf/fixtures.h"
+#include "swf/movie.h"
+#include "swf/player.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace plovex::swf;
+using namespace plovex::swf::test;
+
+namespace {
+
+QImage frameImage(const std::shared_ptr<const Movie>& movie, int frame)
+{
+    Player p(movie);
+    p.gotoFrame(frame);
+    RenderOptions o;
+    o.antialias = false;
+    return p.renderImage(QSize(100, 80), o);
+}
+
+TEST(SwfHeader, ReadsVersionRateFramesAndStage)
+{
+    const auto movie = LoadMovie(AnimatedMovie(Compression::None, 7));
+    const MovieInfo& i = movie->info;
+    EXPECT_TRUE(i.valid);
+    EXPECT_EQ(i.version, 7);
+    EXPECT_EQ(i.compression, Compression::None);
+    EXPECT_DOUBLE_EQ(i.frameRate, 12.5);
+    EXPECT_EQ(i.headerFrameCount, 10);
+    EXPECT_EQ(i.stageRect, QRectF(0, 0, 100, 80));
+    Player p(movie);
+    EXPECT_EQ(p.frameCount(), 10);
+    EXPECT_EQ(p.backgroundColor(), QColor(250, 250, 250));
+}
+
+TEST(SwfHeader, CompressedVariantsLoadIdentically)
+{
+    struct Case {
+        Compression compression;
+        int version;
+    };
+    const Case cases[] = {{Compression::None, 1}, {Compression::None, 10}, {Compression::Zlib, 6},
+                          {Compression::Zlib, 10}, {Compression::Lzma, 13}, {Compression::Lzma, 40}};
+    const auto reference = LoadMovie(AnimatedMovie(Compression::None, 10));
+    for (const Case& c : cases) {
+        const QByteArray bytes = AnimatedMovie(c.compression, c.version);
+        const auto movie = LoadMovie(bytes);
+        SCOPED_TRACE(std::string(bytes.left(3).constData(), 3) + " v" + std::to_string(c.version));
+        EXPECT_EQ(bytes.at(0), c.compression == Compression::Zlib ? 'C' : c.compression == Compression::Lzma ? 'Z' : 'F');
+        EXPECT_TRUE(movie->info.valid);
+        EXPECT_EQ(movie->info.compression, c.compression);
+        EXPECT_EQ(movie->info.version, c.version);
+        EXPECT_EQ(movie->info.declaredLength, reference->info.declaredLength);
+        EXPECT_EQ(movie->root.frames.size(), 10u);
+        for (int f : {0, 5, 9})
+            EXPECT_EQ(frameImage(movie, f), frameImage(reference, f)) << "frame " << f;
+    }
+}
+
+TEST(SwfHeader, NotAMovieIsEmpty)
+{
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("GIF89a"), QByteArray("FWS"), QByteArray(64, 'x'),
+                                    QByteArray("PK\x03\x04 not a movie at all")}) {
+        const auto movie = LoadMovie(bytes);
+        EXPECT_FALSE(movie->info.valid);
+        Player p(movie);
+        EXPECT_EQ(p.frameCount(), 0);
+        p.nextFrame();
+        p.gotoFrame(5);
+        const QImage img = p.renderImage(QSize(20, 10), RenderOptions());
+        EXPECT_EQ(img.pixelColor(5, 5), QColor(Qt::white));
+    }
+}
+
+// Every prefix of a movie (plain, zlib and LZMA) loads without reading
+// past its bytes and plays what it has.
+TEST(SwfDamaged, EveryTruncationLoads)
+{
+    for (Compression c : {Compression::None, Compression::Zlib, Compression::Lzma}) {
+        const QByteArray full = AnimatedMovie(c);
+        for (qsizetype n = 0; n < full.size(); ++n) {
+            // A copy of exactly n bytes, so a read past it is a real overrun
+            // that the sanitizer build reports.
+            const QByteArray cut(full.constData(), n);
+            const auto movie = LoadMovie(cut);
+            Player p(movie);
+            EXPECT_LE(p.frameCount(), 10);
+            p.gotoFrame(9);
+            p.gotoFrame(2);
+            (void)p.renderImage(QSize(10, 8), RenderOptions());
+        }
+    }
+    // A cut plain movie keeps the frames before the cut.
+    const QByteArray full = AnimatedMovie();
+    const auto partial = LoadMovie(full.left(full.size() * 3 / 4));
+    EXPECT_TRUE(partial->info.valid);
+    EXPECT_GT(partial->root.frames.size(), 1u);
+    EXPECT_LT(partial->root.frames.size(), 10u);
+}
+
+TEST(SwfDamaged, GarbageAfterAValidHeaderLoads)
+{
+    std::mt19937 rng(7);
+    const QByteArray good = AnimatedMovie();
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = good;
+        // Flip some bytes after the header.
+        const int flips = 1 + int(rng() % 20);
+        for (int i = 0; i < flips; ++i)
+            bytes[qsizetype(8 + rng() % (bytes.size() - 8))] = char(rng());
+        const auto movie = LoadMovie(bytes);
+        Player p(movie);
+        for (int f = 0; f < p.frameCount(); ++f) {
+            p.nextFrame();
+            (void)p.renderImage(QSize(25, 20), RenderOptions());
+        }
+    }
+    QByteArray noise(4096, 0);
+    for (auto& ch : noise)
+        ch = char(rng());
+    noise.replace(0, 3, "FWS");
+    (void)LoadMovie(noise);
+}
+
+TEST(SwfDamaged, HugeDeclaredLengthsAreCapped)
+{
+    // A zlib movie that claims 4 GiB uncompressed.
+    QByteArray cws = AnimatedMovie(Compression::Zlib);
+    cws[4] = cws[5] = cws[6] = cws[7] = char(0xff);
+    auto movie = LoadMovie(cws);
+    EXPECT_TRUE(movie->info.valid);
+    EXPECT_EQ(movie->info.declaredLength, 0xffffffffu);
+    EXPECT_EQ(movie->root.frames.size(), 10u);
+    // The same for LZMA.
+    QByteArray zws = AnimatedMovie(Compression::Lzma);
+    zws[4] = zws[5] = zws[6] = zws[7] = char(0xff);
+    movie = LoadMovie(zws);
+    EXPECT_EQ(movie->root.frames.size(), 10u);
+
+    // A tag that declares a length far past the end of the file.
+    SwfWriter w;
+    w.defineShape(1, RectShape(QRectF(0, 0, 10, 10), Qt::red));
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    BitWriter long_;
+    long_.u16(uint16_t((kDefineShape << 6) | 0x3f));
+    long_.u32(0xfffffff0u);
+    QByteArray body = w.finish();
+    body.chop(2);   // drop End
+    body.append(long_.data());
+    body.append("abc");
+    movie = LoadMovie(body);
+    EXPECT_EQ(movie->root.frames.size(), 1u);
+
+    // A bitmap that claims 65535 x 65535 pixels.
+    SwfWriter b;
+    BitWriter bits;
+    bits.u16(7);
+    bits.u8(5);
+    bits.u16(0xffff);
+    bits.u16(0xffff);
+    bits.bytes(QByteArray(16, 0));
+    b.tag(kDefineBitsLossless2, bits.data());
+    b.showFrame();
+    movie = LoadMovie(b.finish());
+    ASSERT_NE(movie->get<BitmapCharacter>(7), nullptr);
+    EXPECT_TRUE(movie->get<BitmapCharacter>(7)->image.isNull());
+}
+
+TEST(SwfDamaged, UnknownTagsAreSkippedByLength)
+{
+    SwfWriter w;
+    w.tag(200, QByteArray(10, 'q'));
+    w.tag(201, QByteArray(300, 'q'));
+    w.defineShape(1, RectShape(QRectF(0, 0, 100, 80), Qt::blue));
+    w.tag(kDefineShape, QByteArray(5, '\xff'), true);   // nonsense shape body
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    const auto movie = LoadMovie(w.finish());
+    Player p(movie);
+    EXPECT_EQ(p.frameCount(), 1);
+    EXPECT_EQ(p.renderImage(QSize(550, 400), RenderOptions()).pixelColor(50, 40), QColor(Qt::blue));
+}
+
+TEST(SwfReader, BitFieldsAndBounds)
+{
+    BitWriter w;
+    w.ub(5, 3);
+    w.sb(-3, 4);
+    w.fb(1.5, 20);
+    w.u16(0xbeef);
+    const QByteArray d = w.data();
+    Reader r(d);
+    EXPECT_EQ(r.ub(3), 5u);
+    EXPECT_EQ(r.sb(4), -3);
+    EXPECT_DOUBLE_EQ(r.fb(20), 1.5);
+    EXPECT_EQ(r.u16(), 0xbeef);
+    EXPECT_FALSE(r.failed());
+    EXPECT_EQ(r.u32(), 0u);
+    EXPECT_TRUE(r.failed());
+}
+
+TEST(SwfWriter, ShapeRoundTrip)
+{
+    ShapeBuilder b;
+    const int red = b.addFill(SolidFill(QColor(255, 0, 0, 128)));
+    const int grad = b.addFill(LinearGradientFill(ScaleRotate(0.1, 0.1, 0.3, 500, 600),
+                                                  {{0, Qt::white}, {128, QColor(1, 2, 3)}, {255, Qt::black}}));
+    LineStyle thick = SolidLine(80, Qt::darkGreen);
+    thick.join = 2;
+    thick.miterLimit = 2.5;
+    thick.startCap = thick.endCap = 1;
+    const int line = b.addLine(thick);
+    b.style(0, red, line).rect(QRectF(-100, -200, 3000, 1000));
+    b.style(red, grad, 0).moveTo(10, 10).curveTo(400, -300, 800, 10).lineTo(10, 10);
+    b.newLayer();
+    const int blue = b.addFill(SolidFill(Qt::blue));
+    b.style(0, blue, 0).ellipse(QRectF(0, 0, 2000, 1000));
+    const ShapeData shape = b.build();
+
+    for (int version : {4}) {
+        const QByteArray bytes = EncodeShape(shape, version);
+        Reader r(bytes);
+        const ShapeData back = ReadShape(r, version, true);
+        EXPECT_FALSE(r.failed());
+        ASSERT_EQ(back.layers.size(), shape.layers.size());
+        for (size_t l = 0; l < shape.layers.size(); ++l) {
+            const auto& a = shape.layers[l];
+            const auto& c = back.layers[l];
+            ASSERT_EQ(c.fills.size(), a.fills.size());
+            ASSERT_EQ(c.lines.size(), a.lines.size());
+            ASSERT_EQ(c.paths.size(), a.paths.size());
+            for (size_t i = 0; i < a.fills.size(); ++i) {
+                EXPECT_EQ(c.fills[i].type, a.fills[i].type);
+                EXPECT_EQ(c.fills[i].color, a.fills[i].color);
+                EXPECT_EQ(c.fills[i].gradient.records.size(), a.fills[i].gradient.records.size());
+                EXPECT_NEAR(c.fills[i].matrix.a, a.fills[i].matrix.a, 1e-4);
+                EXPECT_NEAR(c.fills[i].matrix.c, a.fills[i].matrix.c, 1e-4);
+            }
+            for (size_t i = 0; i < a.lines.size(); ++i) {
+                EXPECT_EQ(c.lines[i].width, a.lines[i].width);
+                EXPECT_EQ(c.lines[i].join, a.lines[i].join);
+                EXPECT_DOUBLE_EQ(c.lines[i].miterLimit, a.lines[i].miterLimit);
+                EXPECT_EQ(c.lines[i].startCap, a.lines[i].startCap);
+            }
+            for (size_t p = 0; p < a.paths.size(); ++p) {
+                EXPECT_EQ(c.paths[p].fill0, a.paths[p].fill0);
+                EXPECT_EQ(c.paths[p].fill1, a.paths[p].fill1);
+                EXPECT_EQ(c.paths[p].line, a.paths[p].line);
+                ASSERT_EQ(c.paths[p].edges.size(), a.paths[p].edges.size());
+                for (size_t e = 0; e < a.paths[p].edges.size(); ++e) {
+                    EXPECT_EQ(c.paths[p].edges[e].from, a.paths[p].edges[e].from);
+                    EXPECT_EQ(c.paths[p].edges[e].to, a.paths[p].edges[e].to);
+                    EXPECT_EQ(c.paths[p].edges[e].curved, a.paths[p].edges[e].curved);
+                }
+            }
+        }
+    }
+}
+
+TEST(SwfWriter, PlaceObjectRoundTrip)
+{
+    PlaceObject p;
+    p.version = 3;
+    p.depth = 17;
+    p.characterId = 300;
+    p.matrix = ScaleRotate(2, 0.5, 1, 1234, -567);
+    ColorTransform cx;
+    cx.rm = 0.5;
+    cx.aa = -20;
+    cx.ga = 100;
+    p.colorTransform = cx;
+    p.ratio = 32768;
+    p.name = QStringLiteral("knopf");
+    p.clipDepth = 20;
+    Filter blur;
+    blur.type = Filter::Blur;
+    blur.blurX = 4;
+    blur.blurY = 6.5;
+    blur.passes = 2;
+    Filter shadow;
+    shadow.type = Filter::DropShadow;
+    shadow.colors = {QColor(10, 20, 30, 40)};
+    shadow.blurX = shadow.blurY = 3;
+    shadow.angle = 0.75;
+    shadow.distance = 5;
+    shadow.strength = 1.5;
+    shadow.passes = 3;
+    p.filters = std::vector<Filter>{blur, shadow};
+    p.blendMode = 3;
+    p.cacheAsBitmap = true;
+    Tag t{kPlaceObject3, EncodePlaceObject(p)};
+    const PlaceObject back = ReadPlaceObject(t, 10);
+    EXPECT_EQ(back.depth, 17);
+    EXPECT_EQ(back.characterId, 300);
+    EXPECT_NEAR(back.matrix->a, p.matrix->a, 1e-4);
+    EXPECT_NEAR(back.matrix->c, p.matrix->c, 1e-4);
+    EXPECT_EQ(back.matrix->tx, 1234);
+    EXPECT_EQ(back.matrix->ty, -567);
+    EXPECT_EQ(back.colorTransform, cx);
+    EXPECT_EQ(back.ratio, 32768);
+    EXPECT_EQ(back.name, QStringLiteral("knopf"));
+    EXPECT_EQ(back.clipDepth, 20);
+    ASSERT_TRUE(back.filters);
+    ASSERT_EQ(back.filters->size(), 2u);
+    EXPECT_EQ((*back.filters)[0].type, Filter::Blur);
+    EXPECT_DOUBLE_EQ((*back.filters)[0].blurY, 6.5);
+    EXPECT_EQ((*back.filters)[0].passes, 2);
+    EXPECT_EQ((*back.filters)[1].colors.front(), QColor(10, 20, 30, 40));
+    EXPECT_DOUBLE_EQ((*back.filters)[1].strength, 1.5);
+    EXPECT_EQ(back.blendMode, 3);
+    EXPECT_EQ(back.cacheAsBitmap, true);
+}
+
+TEST(SwfWriter, SoundTagsRoundTrip)
+{
+    SwfWriter w;
+    w.defineSound(3, 2, 3, true, true, 1152, QByteArray("mp3data"));
+    w.soundStreamHead(0, 1, true, false, 512);
+    w.soundStreamBlock(QByteArray(100, 'a'));
+    w.showFrame();
+    w.soundStreamBlock(QByteArray(50, 'b'));
+    w.showFrame();
+    const auto movie = LoadMovie(w.finish());
+    const auto* s = movie->get<SoundCharacter>(3);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->format, 2);
+    EXPECT_EQ(s->rate, 3);
+    EXPECT_TRUE(s->is16Bit);
+    EXPECT_TRUE(s->stereo);
+    EXPECT_EQ(s->sampleCount, 1152u);
+    EXPECT_EQ(s->data, QByteArray("mp3data"));
+    ASSERT_EQ(movie->streams.size(), 1u);
+    EXPECT_EQ(movie->streams[0].samplesPerBlock, 512);
+    EXPECT_EQ(movie->streams[0].rate, 1);
+    ASSERT_EQ(movie->streams[0].blocks.size(), 2u);
+    EXPECT_EQ(movie->streams[0].blocks[1], QByteArray(50, 'b'));
+}
+
+} // namespace

@@ -1,0 +1,273 @@
+// The player: timeline stepping and seeking, scale modes and what the
+// renderer draws.
+
+#include "swf/fixtures.h"
+#include "swf/movie.h"
+#include "swf/player.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QSet>
+
+using namespace plovex::swf;
+using namespace plovex::swf::test;
+
+namespace {
+
+RenderOptions crisp()
+{
+    RenderOptions o;
+    o.antialias = false;
+    return o;
+}
+
+QImage shot(const Player& p)
+{
+    return p.renderImage(QSize(100, 80), crisp());
+}
+
+TEST(SwfPlayer, FramesShowWhatTheTimelineSays)
+{
+    Player p(LoadMovie(AnimatedMovie()));
+    EXPECT_EQ(p.currentFrame(), 0);
+    QImage img = shot(p);
+    EXPECT_EQ(img.pixelColor(5, 15), QColor(Qt::red));       // the square at x 0..10
+    EXPECT_EQ(img.pixelColor(80, 15), QColor(Qt::blue));     // sprite frame 0
+    EXPECT_EQ(img.pixelColor(50, 72), QColor(250, 250, 250));
+    p.nextFrame();
+    img = shot(p);
+    EXPECT_EQ(img.pixelColor(80, 15), QColor(Qt::green));    // sprite frame 1
+    EXPECT_EQ(img.pixelColor(12, 15), QColor(Qt::red));      // square moved 5 px
+    EXPECT_EQ(img.pixelColor(2, 15), QColor(250, 250, 250));
+    p.gotoFrame(5);
+    img = shot(p);
+    EXPECT_EQ(img.pixelColor(50, 72), QColor(Qt::black));    // bar from frame 4
+    EXPECT_EQ(img.pixelColor(80, 15), QColor(Qt::yellow));   // sprite 5 ticks on: frame 2
+    p.gotoFrame(8);
+    EXPECT_EQ(shot(p).pixelColor(50, 72), QColor(250, 250, 250));   // removed at frame 8
+}
+
+TEST(SwfPlayer, SeeksAreExactInBothDirections)
+{
+    const auto movie = LoadMovie(AnimatedMovie());
+    std::vector<QImage> stepped;
+    Player a(movie);
+    for (int f = 0; f < 10; ++f) {
+        if (f > 0)
+            a.nextFrame();
+        ASSERT_EQ(a.currentFrame(), f);
+        stepped.push_back(shot(a));
+    }
+    Player b(movie);
+    for (int f = 9; f >= 0; --f) {
+        b.gotoFrame(f);
+        EXPECT_EQ(shot(b), stepped[size_t(f)]) << "backwards to " << f;
+    }
+    // A scrambled sequence of seeks and steps never drifts.
+    Player c(movie);
+    const int seq[] = {7, 2, 2, 9, 0, 5, 4, 8, 1, 6, 3};
+    for (int f : seq) {
+        c.gotoFrame(f);
+        EXPECT_EQ(shot(c), stepped[size_t(f)]) << "seek to " << f;
+        c.nextFrame();
+        EXPECT_EQ(shot(c), stepped[size_t((f + 1) % 10)]) << "step after " << f;
+    }
+}
+
+TEST(SwfPlayer, NextFrameWrapsAndSeeksClamp)
+{
+    Player p(LoadMovie(AnimatedMovie()));
+    const QImage first = shot(p);
+    p.gotoFrame(9);
+    p.nextFrame();
+    EXPECT_EQ(p.currentFrame(), 0);
+    EXPECT_EQ(shot(p), first);
+    p.gotoFrame(1000);
+    EXPECT_EQ(p.currentFrame(), 9);
+    p.gotoFrame(-4);
+    EXPECT_EQ(p.currentFrame(), 0);
+}
+
+TEST(SwfPlayer, AdvanceLoopsLikeTheFlashPlayer)
+{
+    // A one-frame root timeline with the cycling sprite: running on keeps
+    // the sprite playing, while the frame stays 0.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(2, RectShape(QRectF(0, 0, 20, 20), Qt::blue));
+    w.defineShape(3, RectShape(QRectF(0, 0, 20, 20), Qt::green));
+    TagStream sprite;
+    sprite.placeObject2(PlaceNew(2, 1));
+    sprite.showFrame();
+    PlaceObject swap = PlaceNew(3, 1);
+    swap.move = true;
+    sprite.placeObject2(swap);
+    sprite.showFrame();
+    w.defineSprite(10, sprite);
+    w.placeObject2(PlaceNew(10, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(10, 10), QColor(Qt::blue));
+    p.advance(1);
+    EXPECT_EQ(p.currentFrame(), 0);
+    EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(10, 10), QColor(Qt::green));
+    p.advance(1);
+    EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(10, 10), QColor(Qt::blue));
+    // Going to a frame again gives the frame as it is from the start.
+    p.advance(1);
+    p.gotoFrame(0);
+    EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(10, 10), QColor(Qt::blue));
+}
+
+TEST(SwfView, ScaleModesPlaceTheStageAsTheFlashPlayerDoes)
+{
+    const QRectF stage(0, 0, 200, 100);
+    struct Case {
+        ScaleMode mode;
+        QSizeF viewport;
+        QRectF expected;   // where the stage lands
+    };
+    const Case cases[] = {
+        {ScaleMode::ShowAll, {400, 400}, {0, 100, 400, 200}},      // letterboxed, centred
+        {ScaleMode::ShowAll, {200, 50}, {50, 0, 100, 50}},
+        {ScaleMode::NoBorder, {400, 400}, {-200, 0, 800, 400}},    // fills, cropped
+        {ScaleMode::ExactFit, {400, 400}, {0, 0, 400, 400}},       // stretched
+        {ScaleMode::NoScale, {400, 400}, {100, 150, 200, 100}},    // 1:1, centred
+        {ScaleMode::NoScale, {100, 50}, {-50, -25, 200, 100}},
+    };
+    for (const Case& c : cases) {
+        RenderOptions o;
+        o.scale = c.mode;
+        const QRectF got = ViewTransform(stage, c.viewport, o).mapRect(stage);
+        EXPECT_EQ(got, c.expected) << int(c.mode) << " " << c.viewport.width() << "x" << c.viewport.height();
+    }
+    // A stage whose rectangle does not start at 0 still lands centred.
+    RenderOptions o;
+    EXPECT_EQ(ViewTransform(QRectF(10, 20, 100, 100), QSizeF(100, 100), o).mapRect(QRectF(10, 20, 100, 100)),
+              QRectF(0, 0, 100, 100));
+}
+
+TEST(SwfView, ZoomMagnifiesAroundTheCentre)
+{
+    RenderOptions o;
+    o.zoom = 2;
+    const QTransform t = ViewTransform(QRectF(0, 0, 100, 100), QSizeF(100, 100), o);
+    EXPECT_EQ(t.map(QPointF(50, 50)), QPointF(50, 50));
+    EXPECT_EQ(t.map(QPointF(25, 25)), QPointF(0, 0));
+    // Drawn: a 10 px red square at the centre becomes 20 px.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(1, RectShape(QRectF(45, 45, 10, 10), Qt::red));
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    RenderOptions z = crisp();
+    z.zoom = 2;
+    const QImage img = p.renderImage(QSize(100, 100), z);
+    EXPECT_EQ(img.pixelColor(41, 50), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(38, 50), QColor(Qt::white));
+}
+
+TEST(SwfRender, BackgroundOverrideAndLetterbox)
+{
+    Player p(LoadMovie(AnimatedMovie()));
+    RenderOptions o = crisp();
+    o.background = QColor(Qt::magenta);
+    const QImage img = p.renderImage(QSize(200, 80), o);   // stage 100x80 centred in 200
+    EXPECT_EQ(img.pixelColor(10, 40), QColor(Qt::magenta));
+    EXPECT_EQ(img.pixelColor(55, 15), QColor(Qt::red));
+}
+
+TEST(SwfRender, AntialiasingSoftensOnlyWhenAsked)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    ShapeBuilder b;
+    b.style(0, b.addFill(SolidFill(Qt::black)), 0).polygon(QPolygonF{{0, 0}, {2000, 300}, {0, 2000}});
+    w.defineShape(1, b.build());
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    auto colours = [](const QImage& img) {
+        QSet<QRgb> s;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                s.insert(img.pixel(x, y));
+        return s.size();
+    };
+    EXPECT_EQ(colours(p.renderImage(QSize(100, 100), crisp())), 2);
+    RenderOptions smooth;
+    smooth.antialias = true;
+    EXPECT_GT(colours(p.renderImage(QSize(100, 100), smooth)), 2);
+}
+
+TEST(SwfRender, ColourTransformsMultiplyDownTheTree)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(1, RectShape(QRectF(0, 0, 100, 100), QColor(200, 100, 50)));
+    TagStream sprite;
+    PlaceObject inner = PlaceNew(1, 1);
+    ColorTransform half;
+    half.rm = half.gm = half.bm = 0.5;
+    inner.colorTransform = half;
+    sprite.placeObject2(inner);
+    sprite.showFrame();
+    w.defineSprite(2, sprite);
+    PlaceObject outer = PlaceNew(2, 1);
+    ColorTransform add;
+    add.ba = 100;
+    outer.colorTransform = add;
+    w.placeObject2(outer);
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(50, 50), QColor(100, 50, 125));
+}
+
+TEST(SwfRender, MasksClipTheDepthsTheyCover)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(1, RectShape(QRectF(0, 0, 50, 100), Qt::black));   // mask: left half
+    w.defineShape(2, RectShape(QRectF(0, 0, 100, 100), Qt::red));
+    w.defineShape(3, RectShape(QRectF(0, 80, 100, 20), Qt::blue));
+    PlaceObject mask = PlaceNew(1, 1);
+    mask.clipDepth = 2;
+    w.placeObject2(mask);
+    w.placeObject2(PlaceNew(2, 2));
+    w.placeObject2(PlaceNew(3, 3));   // above the mask's range: not clipped
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    const QImage img = p.renderImage(QSize(100, 100), crisp());
+    EXPECT_EQ(img.pixelColor(25, 40), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(75, 40), QColor(Qt::white));   // masked out, mask itself not drawn
+    EXPECT_EQ(img.pixelColor(75, 90), QColor(Qt::blue));
+}
+
+TEST(SwfRender, HairlinesAreAtLeastOnePixel)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    ShapeBuilder b;
+    b.style(0, 0, b.addLine(SolidLine(1, Qt::black))).moveTo(0, 1010).lineTo(2000, 1010);
+    w.defineShape(1, b.build());
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    const QImage img = p.renderImage(QSize(100, 100), crisp());
+    int dark = 0;
+    for (int y = 45; y < 55; ++y)
+        dark += img.pixelColor(50, y) == QColor(Qt::black);
+    EXPECT_GE(dark, 1);
+}
+
+TEST(SwfRender, PaintsIntoAPainterAsIntoAnImage)
+{
+    Player p(LoadMovie(AnimatedMovie()));
+    const QImage direct = p.renderImage(QSize(100, 80), crisp());
+    QImage canvas(120, 100, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::black);
+    {
+        QPainter painter(&canvas);
+        p.render(painter, QRect(10, 10, 100, 80), crisp());
+    }
+    EXPECT_EQ(canvas.copy(10, 10, 100, 80), direct);
+    EXPECT_EQ(canvas.pixelColor(5, 5), QColor(Qt::black));
+}
+
+} // namespace
