@@ -1,6 +1,8 @@
 // plovex-cli commands on the SWF engine: info, render, bench.
 
+#include "capture/image_files.h"
 #include "cli/command.h"
+#include "platform/errors.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
@@ -84,15 +86,19 @@ std::shared_ptr<const swf::Movie> loadOrFail(const QString& path, QString& error
     return movie;
 }
 
-// Writes the picture to a file; the format follows the file name's
-// extension where Qt knows it, PNG otherwise.
+// Writes the picture to a file: JPEG, GIF or BMP through the capture
+// encoders when the extension is one of the three the capture command
+// takes (.jpg, .gif, .bmp in any letter case), PNG otherwise.
 bool writeImage(const QImage& image, const QString& path, QString& error)
 {
-    QImageWriter writer(path);
-    const QString ext = QFileInfo(path).suffix().toLower();
-    writer.setFormat(ext.isEmpty() ? QByteArray("png") : ext.toLatin1());
-    if (!writer.canWrite())
-        writer.setFormat("png");
+    try {
+        if (WriteImageFileByExtension(image, FileExtension(path), path))
+            return true;
+    } catch (const PlovexError& e) {
+        error = e.text();
+        return false;
+    }
+    QImageWriter writer(path, "png");
     if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
         error = QStringLiteral("%1: %2").arg(path, writer.errorString());
         return false;
@@ -232,7 +238,7 @@ int runBench(const QStringList& args)
 
 const Command info("info", "info MOVIE", runInfo);
 const Command render("render",
-                     "render MOVIE --frames N --out FILE.png [--quality low|high] [--width W --height H]",
+                     "render MOVIE --frames N --out FILE.png|.jpg|.gif|.bmp [--quality low|high] [--width W --height H]",
                      runRender);
 const Command bench("bench", "bench MOVIE [--frames N]", runBench);
 
