@@ -79,13 +79,25 @@ QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
     const bool exists = ::stat(target.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         return reason(EISDIR);
+    if (exists && !S_ISREG(old.st_mode)) {
+        // A device or a pipe (/dev/stdout, a FIFO) is written to, never
+        // replaced.
+        const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return reason(errno);
+        const bool written = writeAll(fd, bytes.constData(), bytes.size(), writeLimit.load());
+        const int error = errno;
+        ::close(fd);
+        return written ? QString() : reason(error);
+    }
 
     // A hidden name beside the target, so the rename stays within one
     // file system and never crosses folders.
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + '/' + '.' + base + '.'
+        // The target's name may already be as long as a name can be.
+        temp = folder + '/' + '.' + base.left(200) + '.'
             + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)

@@ -8,7 +8,7 @@ namespace plovex {
 // Replaces the contents of the file at `path` with `bytes` so that the old
 // file stays whole until the new one is complete: the bytes go to a new
 // file in the same folder, which is flushed to the disk and then renamed
-// over the old one. A crash or a full disk in the middle leaves the old
+// over the old one. A device or a pipe at the path is written to as it is. A crash or a full disk in the middle leaves the old
 // file as it was and removes the partial new one. A symbolic link is
 // followed, so the file it names is replaced and the link stays. An
 // existing file keeps its permission bits.

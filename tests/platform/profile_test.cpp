@@ -385,6 +385,22 @@ TEST(SafeFileTest, ReplacingKeepsLinksAndPermissions)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+TEST(SafeFileTest, LongNamesAndDevices)
+{
+    QTemporaryDir dir;
+    // A name of 250 bytes leaves no room for a longer temporary name.
+    const QString longName = dir.filePath(QString(250, u'n'));
+    EXPECT_EQ(plovex::ReplaceFileContents(longName, "long"), QString());
+    QFile f(longName);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "long");
+    // A device is written to, not replaced.
+    EXPECT_EQ(plovex::ReplaceFileContents(QStringLiteral("/dev/null"), "nothing"), QString());
+    struct stat st;
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
 TEST(CodePage936Test, RoundTripsAndEdgeBytes)
 {
     struct Case {
