@@ -64,8 +64,12 @@ private:
 
     void visit(const QByteArray& folder, const Entry& e)
     {
-        const QByteArray path = folder + e.name;
         unsigned char type = e.type;
+        // Most entries are files of other types: they are passed over on
+        // their name alone, without building a path or asking for details.
+        if ((type == DT_REG || type == DT_LNK) && !extensionMatches(e.name))
+            return;
+        const QByteArray path = folder + e.name;
         if (type == DT_UNKNOWN) {
             // Some file systems do not say; ask without following links.
             struct stat st;
@@ -79,7 +83,6 @@ private:
         }
         if (type != DT_REG && type != DT_LNK)
             return;
-        // The name is checked before the size, so most files cost no stat.
         if (!extensionMatches(e.name))
             return;
         struct stat st;
