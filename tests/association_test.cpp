@@ -92,6 +92,21 @@ TEST_F(AssociationTest, WritesADesktopEntryNamingTheExecutable)
     EXPECT_EQ(lines.filter(QStringLiteral("Exec=")).size(), 1);
 }
 
+// Debian's validator accepts the entry, also for a path that needs quoting.
+TEST_F(AssociationTest, DesktopEntryPassesTheValidator)
+{
+    if (QStandardPaths::findExecutable("desktop-file-validate").isEmpty())
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    for (const char* exe : {"/opt/plovex/bin/plovex", "/home/me/say \"hi\" $HOME 100%/plovex"}) {
+        association.associate(QString::fromUtf8(exe));
+        QProcess p;
+        p.start("desktop-file-validate", {entryPath()});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << exe << ": " << p.readAllStandardOutput().toStdString();
+        EXPECT_EQ(p.readAllStandardOutput(), "") << exe;
+    }
+}
+
 TEST_F(AssociationTest, MakesPlovexTheDefaultAndTakesOnlyThatBack)
 {
     writeAll(listPath(), kUsersList);

@@ -132,6 +132,16 @@ TEST_F(CacheSearchTest, LinkLoopsEndAndLinksToFoldersAreNotFollowed)
     EXPECT_EQ(found, (QStringList{root() + "/a/alias.swf", real}));
 }
 
+// Only links met inside are passed over: a cache folder that is itself a
+// link (moved to another disk) is searched.
+TEST_F(CacheSearchTest, StartFolderGivenAsALinkIsSearched)
+{
+    file("real-cache/m.swf", 20);
+    const QString link = root() + "/cache-link";
+    ASSERT_EQ(symlink("real-cache", QFile::encodeName(link).constData()), 0);
+    EXPECT_EQ(SearchFiles(link, ".swf", 10), QStringList{link + "/m.swf"});
+}
+
 TEST_F(CacheSearchTest, FolderThatCannotBeListedContributesNothing)
 {
     EXPECT_TRUE(SearchFiles(root() + "/missing", ".swf", 0).isEmpty());

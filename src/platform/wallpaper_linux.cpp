@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+#include <optional>
+
 namespace plovex {
 
 namespace {
@@ -17,13 +20,20 @@ QString errText(const CommandRunner::Result& r)
     return QString::fromUtf8(r.err).trimmed();
 }
 
-[[noreturn]] void failedToSet(const QString& what, const CommandRunner::Result& r)
+// text, followed by what the program said on its error output, if anything.
+[[noreturn]] void fail(QString text, const CommandRunner::Result& r)
 {
-    QString text = QStringLiteral("Failed to set data for '%1'").arg(what);
     const QString detail = errText(r);
     if (!detail.isEmpty())
         text += QStringLiteral(": ") + detail;
+    else if (!r.started)
+        text += QStringLiteral(": the program could not be run");
     throw PlovexError(text);
+}
+
+[[noreturn]] void failedToSet(const QString& what, const CommandRunner::Result& r)
+{
+    fail(QStringLiteral("Failed to set data for '%1'").arg(what), r);
 }
 
 bool isNoPicture(const QString& path)
@@ -75,7 +85,7 @@ public:
     {
         const auto r = runner_.run(QStringLiteral("gsettings"), {QStringLiteral("get"), k_.schema, k_.uriKey});
         if (!r.ok())
-            throw PlovexError(QStringLiteral("Cannot read the wallpaper of %1: %2").arg(k_.label, errText(r)));
+            fail(QStringLiteral("Cannot read the wallpaper of %1").arg(k_.label), r);
         return toPath(ParseGVariantString(QString::fromUtf8(r.out).trimmed()));
     }
 
@@ -211,7 +221,7 @@ private:
     {
         const auto r = xfconf({QStringLiteral("-l")});
         if (!r.ok())
-            throw PlovexError(QStringLiteral("Cannot read the desktop settings of Xfce: %1").arg(errText(r)));
+            fail(QStringLiteral("Cannot read the desktop settings of Xfce"), r);
         QStringList images;
         for (const QString& line : QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts))
             if (line.trimmed().startsWith(QStringLiteral("/backdrop/")) && line.trimmed().endsWith(QStringLiteral("/last-image")))
