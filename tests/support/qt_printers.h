@@ -1,0 +1,26 @@
+#pragma once
+
+// Lets GoogleTest print Qt values in failure messages.
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *os << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
+    *os << '}';
+}
+
+inline void PrintTo(const QColor& c, std::ostream* os)
+{
+    *os << c.name(QColor::HexArgb).toStdString();
+}
