@@ -1,0 +1,277 @@
+#include "player/shockwave_flash.h"
+
+#include "platform/errors.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace plovex {
+
+namespace {
+
+struct ScaleName {
+    swf::ScaleMode mode;
+    const char16_t* name;
+};
+constexpr ScaleName kScaleNames[] = {
+    {swf::ScaleMode::ShowAll, u"ShowAll"},
+    {swf::ScaleMode::NoBorder, u"NoBorder"},
+    {swf::ScaleMode::ExactFit, u"ExactFit"},
+    {swf::ScaleMode::NoScale, u"NoScale"},
+};
+
+// Zooming stops at these factors so that the view transform stays finite.
+constexpr double kMinZoom = 1.0 / 4096;
+constexpr double kMaxZoom = 4096;
+
+// A movie whose header asks for no rate (or an absurd one) plays at the
+// common default of 12 frames per second, and never faster than 120.
+constexpr double kDefaultRate = 12;
+constexpr double kMaxRate = 120;
+
+} // namespace
+
+TShockwaveFlash::TShockwaveFlash(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    playTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { PlayTimerTick(); }));
+}
+
+TShockwaveFlash::~TShockwaveFlash() = default;
+
+void TShockwaveFlash::SetMovie(const QString& path)
+{
+    setPlaying(false);
+    moviePath_ = path;
+    requestedFrame_.reset();
+    background_.reset();
+    if (path.trimmed().isEmpty()) {
+        // Releases the movie (the engine holds no file open in any case).
+        player_ = swf::Player();
+        loaded_ = false;
+        update();
+        return;
+    }
+    std::shared_ptr<const swf::Movie> movie;
+    try {
+        movie = swf::LoadMovieFile(path);
+    } catch (const std::exception&) {
+        // A file that cannot be read plays as an empty movie, as any other
+        // broken file does.
+        movie.reset();
+    }
+    player_ = movie ? swf::Player(movie) : swf::Player();
+    loaded_ = movie != nullptr;
+    update();
+    setPlaying(TotalFrames() > 0);
+}
+
+void TShockwaveFlash::SetBGColor(const QString& value)
+{
+    bgColorText_ = value;
+    const QString text = value.trimmed();
+    if (text == u"-1" || text.isEmpty()) {
+        background_.reset();
+    } else if (text.startsWith(u'#')) {
+        const QColor c = QColor::fromString(text);
+        if (c.isValid())
+            background_ = c;
+    } else {
+        bool ok = false;
+        const uint rgb = text.toUInt(&ok, 0);
+        if (ok)
+            background_ = QColor::fromRgb(rgb & 0xFFFFFF);
+    }
+    update();
+}
+
+QColor TShockwaveFlash::BackgroundColor() const
+{
+    if (background_)
+        return *background_;
+    return loaded_ ? player_.backgroundColor() : QColor(Qt::white);
+}
+
+void TShockwaveFlash::SetBackgroundColor(const QColor& color)
+{
+    background_ = color;
+    update();
+}
+
+int TShockwaveFlash::TotalFrames() const
+{
+    return loaded_ ? player_.frameCount() : 0;
+}
+
+int TShockwaveFlash::FrameNum() const
+{
+    return requestedFrame_ ? *requestedFrame_ : player_.currentFrame();
+}
+
+void TShockwaveFlash::showFrame(int frame)
+{
+    const int last = std::max(0, TotalFrames() - 1);
+    const int real = std::clamp(frame, 0, last);
+    const int current = player_.currentFrame();
+    if (real == current + 1)
+        player_.nextFrame();   // the engine's cheap step
+    else if (real != current)
+        player_.gotoFrame(real);
+    if (frame == real)
+        requestedFrame_.reset();
+    else
+        requestedFrame_ = frame;
+    update();
+}
+
+void TShockwaveFlash::SetFrameNum(int frame)
+{
+    setPlaying(false);
+    showFrame(frame);
+}
+
+void TShockwaveFlash::Play()
+{
+    if (TotalFrames() > 0)
+        setPlaying(true);
+}
+
+void TShockwaveFlash::Stop()
+{
+    setPlaying(false);
+}
+
+void TShockwaveFlash::Forward()
+{
+    setPlaying(false);
+    showFrame(std::min(player_.currentFrame() + 1, std::max(0, TotalFrames() - 1)));
+}
+
+void TShockwaveFlash::Back()
+{
+    setPlaying(false);
+    showFrame(std::max(player_.currentFrame() - 1, 0));
+}
+
+void TShockwaveFlash::Rewind()
+{
+    showFrame(0);
+}
+
+void TShockwaveFlash::Zoom(int percent)
+{
+    if (percent == 0)
+        zoom_ = 1.0;
+    else if (percent > 0)
+        zoom_ = std::clamp(zoom_ * 100.0 / percent, kMinZoom, kMaxZoom);
+    update();
+}
+
+void TShockwaveFlash::SetQuality(int quality)
+{
+    quality_ = quality;
+    update();
+}
+
+QString TShockwaveFlash::Scale() const
+{
+    for (const auto& s : kScaleNames)
+        if (s.mode == scale_)
+            return QString::fromUtf16(s.name);
+    return QStringLiteral("ShowAll");
+}
+
+void TShockwaveFlash::SetScale(const QString& scale)
+{
+    for (const auto& s : kScaleNames) {
+        if (scale.compare(QString::fromUtf16(s.name), Qt::CaseInsensitive) == 0) {
+            scale_ = s.mode;
+            zoom_ = 1.0;
+            update();
+            return;
+        }
+    }
+}
+
+swf::RenderOptions TShockwaveFlash::renderOptions() const
+{
+    swf::RenderOptions options;
+    options.scale = scale_;
+    options.zoom = zoom_;
+    options.antialias = quality_ != 0 && quality_ != 2;
+    options.background = background_;
+    return options;
+}
+
+void TShockwaveFlash::PaintTo(QPainter& painter) const
+{
+    const QRect view(QPoint(0, 0), size());
+    if (!loaded_) {
+        painter.fillRect(view, BackgroundColor());
+        return;
+    }
+    painter.save();
+    painter.setClipRect(view);
+    player_.render(painter, view, renderOptions());
+    painter.restore();
+}
+
+QImage TShockwaveFlash::PaintToImage() const
+{
+    QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PaintTo(painter);
+    return image;
+}
+
+void TShockwaveFlash::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    PaintTo(painter);
+}
+
+int TShockwaveFlash::FrameInterval() const
+{
+    double rate = loaded_ ? player_.info().frameRate : 0;
+    if (!(rate > 0) || !std::isfinite(rate))
+        rate = kDefaultRate;
+    rate = std::min(rate, kMaxRate);
+    return std::max(1, int(std::lround(1000.0 / rate)));
+}
+
+void TShockwaveFlash::setPlaying(bool playing)
+{
+    playing_ = playing;
+    if (playing) {
+        playTimer_.start(FrameInterval());
+    } else {
+        playTimer_.stop();
+    }
+}
+
+void TShockwaveFlash::PlayTimerTick()
+{
+    if (!playing_)
+        return;
+    const int total = TotalFrames();
+    if (total <= 0) {
+        setPlaying(false);
+        return;
+    }
+    const int current = player_.currentFrame();
+    requestedFrame_.reset();
+    if (current + 1 < total || loop_) {
+        player_.nextFrame();   // wraps to frame 0 after the last
+    } else {
+        setPlaying(false);
+    }
+    update();
+}
+
+} // namespace plovex

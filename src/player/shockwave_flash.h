@@ -1,0 +1,111 @@
+#pragma once
+
+#include "swf/player.h"
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+class QPainter;
+
+namespace plovex {
+
+// The player control: a widget that offers the operations of the Flash
+// control under their names, over the program's own engine.
+//
+// FrameNum counts from 0. Setting it shows exactly that frame, also
+// backwards; a value past either end is kept as set and read back, while
+// the picture shows the nearest real frame. While Playing, the movie
+// advances at its own frame rate and loops or stops at its end by Loop.
+// Every loaded movie starts playing by itself.
+class TShockwaveFlash : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TShockwaveFlash(QWidget* parent = nullptr);
+    ~TShockwaveFlash() override;
+
+    // The path last set. Setting a path loads the movie (the engine reads
+    // the file whole and closes it at once) and starts it; a missing or
+    // broken file plays as an empty movie. " " (or an empty text) unloads
+    // the movie.
+    QString Movie() const { return moviePath_; }
+    void SetMovie(const QString& path);
+
+    // "-1": the movie's own background; "#RRGGBB" or a decimal 0xRRGGBB
+    // value: that colour. Read back as set.
+    QString BGColor() const { return bgColorText_; }
+    void SetBGColor(const QString& value);
+
+    // The background in force: the colour set last, else the movie's own.
+    // A colour set here holds until the next movie is loaded.
+    QColor BackgroundColor() const;
+    void SetBackgroundColor(const QColor& color);
+
+    int TotalFrames() const;         // 0 without a movie
+    int FrameNum() const;
+    void SetFrameNum(int frame);     // shows that frame and halts the movie
+    bool Playing() const { return playing_; }
+
+    void Play();
+    void Stop();
+    void Forward();                  // one frame on (not past the last) and halt
+    void Back();                     // one frame back (not before 0) and halt
+    void Rewind();                   // to frame 0; a playing movie plays on from there
+
+    // p > 0 multiplies the view's scale by 100 / p around the view's centre
+    // (60 zooms in, 170 zooms out), cumulative; 0 returns to the whole movie.
+    void Zoom(int percent);
+    double ZoomFactor() const { return zoom_; }
+
+    // 0 low (no antialiasing), 1 high, 2 auto-low, 3 auto-high; the low
+    // kinds draw without antialiasing.
+    int Quality() const { return quality_; }
+    void SetQuality(int quality);
+
+    bool Loop() const { return loop_; }
+    void SetLoop(bool loop) { loop_ = loop; }
+
+    // "ShowAll", "NoBorder", "ExactFit", "NoScale" (letter case ignored);
+    // setting it also undoes the zoom. Other texts are ignored.
+    QString Scale() const;
+    void SetScale(const QString& scale);
+
+    // Draws exactly what the widget shows at 0, 0 in its own size.
+    void PaintTo(QPainter& painter) const;
+    // The same as a new image of the widget's size.
+    QImage PaintToImage() const;
+
+    // One step of the play timer; the timer calls it at the movie's rate.
+    void PlayTimerTick();
+    // The play timer's interval for the loaded movie, in milliseconds.
+    int FrameInterval() const;
+    bool PlayTimerActive() const { return playTimer_.isActive(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    swf::RenderOptions renderOptions() const;
+    void setPlaying(bool playing);
+    void showFrame(int frame);
+
+    swf::Player player_;
+    bool loaded_ = false;
+    QString moviePath_;
+    QString bgColorText_;
+    std::optional<QColor> background_;     // overrides the movie's own until the next load
+    std::optional<int> requestedFrame_;    // a FrameNum set past either end
+    swf::ScaleMode scale_ = swf::ScaleMode::ShowAll;
+    double zoom_ = 1.0;
+    int quality_ = 1;
+    bool loop_ = true;
+    bool playing_ = false;
+    QTimer playTimer_;
+};
+
+} // namespace plovex
