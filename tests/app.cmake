@@ -4,12 +4,10 @@ if(PLOVEX_GUI)
   plovex_add_test(app_platform_gui_test GUI
     SOURCES app/platform_gui_test.cpp
     LIBS plovex_platform_gui)
-  if(TARGET plovex_app)
-    plovex_add_test(app_player_test GUI
-      SOURCES app/player_test.cpp
-      LIBS plovex_player)
-    plovex_add_test(app_main_form_test GUI
-      SOURCES app/main_form_test.cpp
-      LIBS plovex_app)
-  endif()
+  plovex_add_test(app_player_test GUI
+    SOURCES app/player_test.cpp
+    LIBS plovex_player)
+  plovex_add_test(app_main_form_test GUI
+    SOURCES app/main_form_test.cpp
+    LIBS plovex_app)
 endif()

@@ -267,7 +267,7 @@ void TShockwaveFlash::PlayTimerTick()
     const int current = player_.currentFrame();
     requestedFrame_.reset();
     if (current + 1 < total || loop_) {
-        player_.nextFrame();   // wraps to frame 0 after the last
+        player_.advance(1);    // as the Flash Player plays: loops at the end, sprites run on
     } else {
         setPlaying(false);
     }

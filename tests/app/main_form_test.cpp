@@ -6,6 +6,7 @@
 #include "player/shockwave_flash.h"
 #include "player/status_panels.h"
 #include "support/qt_printers.h"
+#include "support/recording_desktop.h"
 #include "support/scripted_prompts.h"
 #include "support/swf_fixture.h"
 
@@ -25,7 +26,6 @@
 #include <gtest/gtest.h>
 
 using namespace plovex;
-using plovex::test::ShownBox;
 
 namespace {
 
@@ -59,8 +59,8 @@ protected:
     }
     QString panel(int i) const { return form->StatusBar->panelText(i); }
 
-    test::ScopedPrompts scripted;
-    test::ScopedDesktop desktop;
+    test::ScriptedPrompts prompts;
+    test::RecordingDesktop desktop;
     QTemporaryDir programDir;
     QTemporaryDir movieDir;
     std::unique_ptr<TMFrm> form;
@@ -206,7 +206,7 @@ TEST_F(MainFormTest, TwoProjectorsInARow)
     QFile extracted(target);
     ASSERT_TRUE(extracted.open(QIODevice::ReadOnly));
     EXPECT_EQ(extracted.readAll(), second);
-    EXPECT_TRUE(scripted.prompts.shown.isEmpty());
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainFormTest, APlainProgramAsProjector)
@@ -218,7 +218,7 @@ TEST_F(MainFormTest, APlainProgramAsProjector)
     f.OpenMovie(movie);
     f.StatusBar->setPanelText(1, QStringLiteral("速率:10帧\\秒"));
     f.OpenMovie(plain);
-    EXPECT_EQ(scripted.prompts.texts(ShownBox::Kind::Message), QStringList{kNoSwfMessage});
+    EXPECT_EQ(prompts.messages(), QStringList{kNoSwfMessage});
     EXPECT_TRUE(f.mnuexeToswf->isEnabled());
     EXPECT_EQ(panel(0), QStringLiteral("播放:") + movie);
     EXPECT_EQ(panel(1), QStringLiteral("速率:10帧\\秒"));
@@ -260,15 +260,23 @@ TEST_F(MainFormTest, OpenDialogOpensAndAppendsToThePlaylist)
 {
     const QString movie = write(QStringLiteral("d.swf"), test::MovingSquareSwf(2));
     const QString ignored = write(QStringLiteral("d.txt"), "x");
-    scripted.prompts.fileAnswers = {movie, ignored, movie, std::nullopt};
+    FileDialog seen;
+    prompts.fileDialogAnswers.push_back([&](FileDialog& d) {
+        seen = d;
+        d.fileName = movie;
+        return true;
+    });
+    prompts.answerFile(ignored);
+    prompts.answerFile(movie);
+    prompts.cancelFile();
     TMFrm& f = make();
     f.mnuFileOpen->trigger();
     f.OpenTB->trigger();
     f.mnuFileOpen->trigger();
     f.mnuFileOpen->trigger();   // cancelled
 
-    ASSERT_EQ(scripted.prompts.fileDialogs.size(), 4);
-    const FileDialog& d = scripted.prompts.fileDialogs.front();
+    EXPECT_TRUE(prompts.fileDialogAnswers.empty());
+    const FileDialog& d = seen;
     EXPECT_EQ(d.title, QStringLiteral("请选择要播放的flash文件"));
     EXPECT_EQ(d.filter, QStringLiteral("全部支持格式(*.swf;*.exe)|*.swf;*.exe|swf文件(*.swf)|*.swf|exe格式(*.exe)|*.exe"));
     EXPECT_EQ(d.filterIndex, 1);
@@ -283,11 +291,11 @@ TEST_F(MainFormTest, OpenDialogOpensAndAppendsToThePlaylist)
 TEST_F(MainFormTest, OpenDialogAppendsNothingAfterAReadError)
 {
     const QString missing = movieDir.filePath(QStringLiteral("gone.exe"));
-    scripted.prompts.fileAnswers = {missing};
+    prompts.answerFile(missing);
     TMFrm& f = make();
     f.mnuFileOpen->trigger();
     EXPECT_EQ(f.ListBox1->count(), 0);
-    const QStringList errors = scripted.prompts.texts(ShownBox::Kind::Error);
+    const QStringList errors = prompts.errors();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.front().contains(missing)) << errors.front().toStdString();
 }
@@ -358,6 +366,7 @@ TEST_F(MainFormTest, ContextItemsAndButtonsRunTheMainMenuItem)
 {
     TMFrm& f = make();
     f.EnableCommands(true);
+    prompts.cancelFile();   // OpenTB runs the open dialog
     struct Pair {
         QAction* from;
         QAction* to;
@@ -451,9 +460,9 @@ TEST_F(MainFormTest, HelpOpensTheFileBesideTheProgram)
     f.EnableCommands(true);
     f.mnuHelpHow->trigger();
     f.N53->trigger();
-    EXPECT_EQ(desktop.desktop.openedFiles,
+    EXPECT_EQ(desktop.openedFiles,
               (QStringList{ProgramFolder() + QStringLiteral("plovex.chm"), ProgramFolder() + QStringLiteral("plovex.chm")}));
-    EXPECT_TRUE(scripted.prompts.shown.isEmpty());
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainFormTest, EscapeRunsTheLeaveFullScreenStepsEvenWhenOff)
@@ -487,7 +496,7 @@ TEST_F(MainFormTest, AboutBoxOpensWithoutTheClip)
         about->close();
     });
     f.mnuHelpAbout->trigger();
-    EXPECT_TRUE(scripted.prompts.shown.isEmpty());
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST(SplashFrm, TheFirstTickClosesAndReleasesIt)

@@ -11,8 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace plovex;
-using plovex::test::ScopedPrompts;
-using plovex::test::ShownBox;
+using plovex::test::ScriptedPrompts;
 
 TEST(QtNameFilters, ConvertsEachTextAndPatternPair)
 {
@@ -33,8 +32,7 @@ TEST(QtNameFilters, DropsATextWithoutPatternAndEmptyFilters)
 
 TEST(Guarded, ReportsAnErrorWithTheFullStopRuleAndGoesOn)
 {
-    ScopedPrompts scoped;
-    QObject sender;
+    ScriptedPrompts prompts;
     int reached = 0;
     auto handler = Guarded([&] {
         ++reached;
@@ -46,12 +44,12 @@ TEST(Guarded, ReportsAnErrorWithTheFullStopRuleAndGoesOn)
     Guarded([&](bool on) { reached += on ? 10 : 0; })(true);
 
     EXPECT_EQ(reached, 11);
-    const QStringList errors = scoped.prompts.texts(ShownBox::Kind::Error);
+    const QStringList errors = prompts.errors();
     ASSERT_EQ(errors.size(), 3);
     EXPECT_EQ(errors[0], QStringLiteral("Unable to write to C:\\x\\FileList.ini."));
     EXPECT_EQ(errors[1], QStringLiteral("Failed to create key ab."));
     EXPECT_EQ(errors[2], QStringLiteral("plain."));
-    EXPECT_EQ(scoped.prompts.shown.front().caption, QStringLiteral("Plovex v3.0"));
+    EXPECT_EQ(prompts.shown.front().caption, QStringLiteral("Plovex v3.0"));
 }
 
 TEST(WidgetPrompts, ConfirmShowsTheYesNoBoxAndReturnsTheAnswer)
