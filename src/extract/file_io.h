@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace plovex::extract_detail {
 
@@ -57,6 +58,20 @@ FileHandle createForWriting(const QString& path);
 std::size_t readSome(int fd, void* buffer, std::size_t size);
 // Writes all size bytes; throws the write error naming path.
 void writeAll(int fd, const void* data, std::size_t size, const QString& path);
+
+// A fixed-size byte buffer left uninitialised: it is always filled before
+// it is read, and clearing large buffers on every use costs time.
+class ByteBuffer {
+public:
+    explicit ByteBuffer(std::size_t size) : bytes_(std::make_unique_for_overwrite<unsigned char[]>(size)), size_(size) {}
+    unsigned char* data() { return bytes_.get(); }
+    const unsigned char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<unsigned char[]> bytes_;
+    std::size_t size_;
+};
 
 inline std::uint16_t le16(const unsigned char* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 inline std::uint32_t le32(const unsigned char* p)

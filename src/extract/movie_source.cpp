@@ -12,6 +12,13 @@ namespace plovex::extract_detail {
 
 namespace {
 constexpr std::size_t kInputChunk = 256 * 1024;
+
+// Small files get a small input buffer.
+std::size_t inputChunk(const ByteSource& source)
+{
+    const auto rest = source.remaining();
+    return rest ? std::size_t(std::clamp<std::uint64_t>(*rest, 4096, kInputChunk)) : kInputChunk;
+}
 }
 
 std::uint64_t ByteSource::skip(std::uint64_t count)
@@ -52,7 +59,7 @@ namespace {
 
 class InflateSource final : public ByteSource {
 public:
-    explicit InflateSource(ByteSource& in) : in_(in), input_(kInputChunk)
+    explicit InflateSource(ByteSource& in) : in_(in), input_(inputChunk(in))
     {
         if (inflateInit(&z_) != Z_OK)
             finished_ = true;
@@ -93,14 +100,14 @@ public:
 private:
     ByteSource& in_;
     z_stream z_{};
-    std::vector<unsigned char> input_;
+    ByteBuffer input_;
     bool initialised_ = false;
     bool finished_ = false;
 };
 
 class LzmaSource final : public ByteSource {
 public:
-    LzmaSource(ByteSource& in, lzma_stream&& stream) : in_(in), s_(stream), input_(kInputChunk) {}
+    LzmaSource(ByteSource& in, lzma_stream&& stream) : in_(in), s_(stream), input_(inputChunk(in)) {}
     ~LzmaSource() override { lzma_end(&s_); }
 
     std::size_t read(unsigned char* buffer, std::size_t size) override
@@ -135,7 +142,7 @@ public:
 private:
     ByteSource& in_;
     lzma_stream s_;
-    std::vector<unsigned char> input_;
+    ByteBuffer input_;
     bool inputEnded_ = false;
     bool finished_ = false;
 };
@@ -165,7 +172,7 @@ std::unique_ptr<ByteSource> makeLzmaSource(ByteSource& compressed, const unsigne
     // hostile header from reserving gigabytes.
     std::uint64_t dict = le32(props + 1);
     dict = std::min<std::uint64_t>(dict, std::max<std::uint64_t>(expectedSize, LZMA_DICT_SIZE_MIN));
-    dict = std::clamp<std::uint64_t>(dict, LZMA_DICT_SIZE_MIN, std::uint64_t(1) << 30);
+    dict = std::clamp<std::uint64_t>(dict, LZMA_DICT_SIZE_MIN, std::uint64_t(1) << 28);
     options.dict_size = std::uint32_t(dict);
     options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     options.ext_size_low = std::uint32_t(expectedSize);

@@ -82,7 +82,7 @@ bool ExtractProjectorSwf(const QString& source, const QString& target, bool anno
 
     off_t offset = off_t(available - length);
     std::uint64_t remaining = length;
-    const auto buffer = std::make_unique<unsigned char[]>(kCopyChunk);
+    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kCopyChunk);
     while (remaining > 0) {
         const std::size_t chunk = std::size_t(std::min<std::uint64_t>(remaining, kCopyChunk));
         if (!readAt(in.get(), buffer.get(), chunk, offset))

@@ -42,7 +42,7 @@ constexpr std::size_t kWriteBuffer = 256 * 1024;
 class TagReader {
 public:
     TagReader(ByteSource& source, const SoundExtractionOptions& options, std::uint64_t fileSize)
-        : source_(source), buffer_(kReadBuffer), progress_(options.progress), fileSize_(fileSize) {}
+        : source_(source), buffer_(bufferSize(source)), progress_(options.progress), fileSize_(fileSize) {}
 
     bool read(void* out, std::size_t size)
     {
@@ -98,6 +98,13 @@ public:
     }
 
 private:
+    // Small movies get a small buffer.
+    static std::size_t bufferSize(const ByteSource& source)
+    {
+        const auto rest = source.remaining();
+        return rest ? std::size_t(std::clamp<std::uint64_t>(*rest, 4096, kReadBuffer)) : kReadBuffer;
+    }
+
     bool fill()
     {
         pos_ = 0;
@@ -113,7 +120,7 @@ private:
     }
 
     ByteSource& source_;
-    std::vector<unsigned char> buffer_;
+    ByteBuffer buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     const std::function<void(std::uint64_t, std::uint64_t)>& progress_;
@@ -143,7 +150,6 @@ public:
         fd_ = createForWriting(path);
         flushed_ = 0;
         buffer_.clear();
-        buffer_.reserve(kWriteBuffer);
     }
 
     void append(const unsigned char* data, std::size_t size)
