@@ -69,43 +69,51 @@ double linearToSrgb(double v)
     return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
 }
 
+// The gradient's colour at each of its 256 positions, as the Flash Player
+// builds it: position i takes the first pair of records whose ratios
+// enclose it (a pair with equal ratios gives its second colour); before
+// the first ratio the first colour, after the last the last colour.
 QGradientStops gradientStops(const Gradient& g, const ColorTransform& cx)
 {
     QGradientStops stops;
-    std::vector<GradientRecord> recs = g.records;
+    const auto& recs = g.records;
     if (recs.empty())
         return stops;
-    // Ratios must not go backwards; a ratio below its predecessor is
-    // treated as equal to it.
-    for (size_t i = 1; i < recs.size(); ++i)
-        recs[i].ratio = std::max(recs[i].ratio, recs[i - 1].ratio);
-    auto colorOf = [&](const QColor& c) { return cx.apply(c); };
-    if (g.interpolation == 1 && recs.size() > 1) {
-        // Interpolate in linear RGB: sample each span finely.
-        for (size_t i = 0; i + 1 < recs.size(); ++i) {
-            const QColor a = colorOf(recs[i].color), b = colorOf(recs[i + 1].color);
-            const int steps = 16;
-            for (int s = 0; s <= steps; ++s) {
-                if (s == steps && i + 2 < recs.size())
-                    break;
-                const double t = double(s) / steps;
-                const double pos = (recs[i].ratio + (recs[i + 1].ratio - recs[i].ratio) * t) / 255.0;
-                auto mix = [t](int x, int y) {
-                    const double lx = srgbToLinear(x / 255.0), ly = srgbToLinear(y / 255.0);
-                    return int(std::lround(linearToSrgb(lx + (ly - lx) * t) * 255));
-                };
-                stops.append({pos, QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
-                                          int(std::lround(a.alpha() + (b.alpha() - a.alpha()) * t)))});
+    std::vector<QColor> colors;
+    colors.reserve(recs.size());
+    for (const GradientRecord& r : recs)
+        colors.push_back(cx.apply(r.color));
+    const bool linear = g.interpolation == 1;
+    stops.reserve(256);
+    for (int i = 0; i < 256; ++i) {
+        QColor c;
+        bool found = false;
+        for (size_t k = 0; k + 1 < recs.size(); ++k) {
+            const int r0 = recs[k].ratio, r1 = recs[k + 1].ratio;
+            if (r0 <= i && i <= r1) {
+                if (r1 == r0) {
+                    c = colors[k + 1];
+                } else {
+                    const double t = double(i - r0) / (r1 - r0);
+                    const QColor& a = colors[k];
+                    const QColor& b = colors[k + 1];
+                    auto mix = [&](int x, int y) {
+                        if (!linear)
+                            return int(std::lround(x + (y - x) * t));
+                        const double lx = srgbToLinear(x / 255.0), ly = srgbToLinear(y / 255.0);
+                        return int(std::lround(linearToSrgb(lx + (ly - lx) * t) * 255));
+                    };
+                    c = QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
+                               int(std::lround(a.alpha() + (b.alpha() - a.alpha()) * t)));
+                }
+                found = true;
+                break;
             }
         }
-    } else {
-        for (const GradientRecord& r : recs)
-            stops.append({r.ratio / 255.0, colorOf(r.color)});
+        if (!found)
+            c = i < recs.front().ratio ? colors.front() : colors.back();
+        stops.append({i / 255.0, c});
     }
-    // Qt needs strictly increasing positions; nudge equal ones apart.
-    for (int i = 1; i < stops.size(); ++i)
-        if (stops[i].first <= stops[i - 1].first)
-            stops[i].first = std::min(1.0, stops[i - 1].first + 1e-6);
     return stops;
 }
 
@@ -137,6 +145,7 @@ private:
     RenderCache& cache_;
     double viewScale_;
     int nesting_ = 0;
+    int layerDepth_ = 0;
 };
 
 QImage Renderer::newLayer(const QRect& r) const
@@ -308,9 +317,13 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         return;
     const QTransform m = o.matrix.toQt() * parent;
     ColorTransform cx = maskMode ? pcx : pcx * o.colorTransform;
-    const bool normalBlend = o.blendMode <= 2 || maskMode;
+    // Alpha and erase act on a parent drawn as a layer; straight on the
+    // stage, which has no alpha of its own, they leave nothing to see.
+    const int blend = maskMode ? 0 : o.blendMode;
+    if ((blend == 11 || blend == 12) && layerDepth_ == 0)
+        return;
     const bool hasFilters = o.filters && !o.filters->empty() && !maskMode;
-    if (normalBlend && !hasFilters) {
+    if (blend <= 1 && !hasFilters) {
         drawContent(p, o, m, cx, maskMode);
         return;
     }
@@ -325,14 +338,16 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         QPainter lp;
         begin(lp, layer);
         ++nesting_;
+        ++layerDepth_;
         drawContent(lp, o, m * QTransform::fromTranslate(-r.x(), -r.y()), cx, false);
+        --layerDepth_;
         --nesting_;
     }
     if (hasFilters)
         ApplyFilters(layer, *o.filters, viewScale_);
     p.resetTransform();
     QImage* dst = dynamic_cast<QImage*>(p.device());
-    switch (o.blendMode) {
+    switch (blend) {
     case 3: p.setCompositionMode(QPainter::CompositionMode_Multiply); break;
     case 4: p.setCompositionMode(QPainter::CompositionMode_Screen); break;
     case 5: p.setCompositionMode(QPainter::CompositionMode_Lighten); break;
@@ -342,32 +357,17 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
     case 9:
     case 10:
         if (dst) {
-            blendManual(*dst, r.topLeft(), layer, o.blendMode);
+            blendManual(*dst, r.topLeft(), layer, blend);
             return;
         }
         break;
-    case 11:
-        if (nesting_ > 0) p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        break;
-    case 12:
-        if (nesting_ > 0) p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-        break;
+    case 11: p.setCompositionMode(QPainter::CompositionMode_DestinationIn); break;
+    case 12: p.setCompositionMode(QPainter::CompositionMode_DestinationOut); break;
     case 13: p.setCompositionMode(QPainter::CompositionMode_Overlay); break;
     case 14: p.setCompositionMode(QPainter::CompositionMode_HardLight); break;
     default: break;
     }
-    if ((o.blendMode == 11 || o.blendMode == 12) && nesting_ > 0) {
-        // Alpha and erase act on the whole layer below, also outside the object.
-        QImage full(p.device()->width(), p.device()->height(), QImage::Format_ARGB32_Premultiplied);
-        full.fill(o.blendMode == 11 ? Qt::transparent : Qt::transparent);
-        {
-            QPainter fp(&full);
-            fp.drawImage(r.topLeft(), layer);
-        }
-        p.drawImage(0, 0, full);
-    } else {
-        p.drawImage(r.topLeft(), layer);
-    }
+    p.drawImage(r.topLeft(), layer);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -450,6 +450,7 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
     case FillStyle::Linear: {
         QLinearGradient g(-16384, 0, 16384, 0);
         g.setStops(gradientStops(f.gradient, cx));
+        g.setInterpolationMode(QGradient::ComponentInterpolation);
         g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
                     : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
         QBrush b(g);
@@ -461,6 +462,7 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
         const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
         QRadialGradient g(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
         g.setStops(gradientStops(f.gradient, cx));
+        g.setInterpolationMode(QGradient::ComponentInterpolation);
         g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
                     : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
         QBrush b(g);
