@@ -200,7 +200,7 @@ void colorMatrix(QImage& img, const std::vector<double>& m)
             auto ch = [&](int row) {
                 const double v = m[size_t(row * 5)] * r + m[size_t(row * 5 + 1)] * g + m[size_t(row * 5 + 2)] * b +
                                  m[size_t(row * 5 + 3)] * a + m[size_t(row * 5 + 4)];
-                return std::clamp(int(v), 0, 255);
+                return std::clamp(int(std::lround(v)), 0, 255);
             };
             line[x] = qPremultiply(qRgba(ch(0), ch(1), ch(2), ch(3)));
         }

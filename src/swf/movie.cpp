@@ -100,9 +100,11 @@ CompiledShape CompileShape(const ShapeData& shape)
         std::vector<std::vector<Edge>> fillEdges(layer.fills.size());
         cl.linePaths.resize(layer.lines.size());
         for (const ShapeRecordPath& p : layer.paths) {
-            if (p.fill1 > 0 && size_t(p.fill1) <= fillEdges.size())
+            // An edge with the same fill on both sides bounds nothing.
+            const bool inner = p.fill0 == p.fill1;
+            if (!inner && p.fill1 > 0 && size_t(p.fill1) <= fillEdges.size())
                 fillEdges[p.fill1 - 1].insert(fillEdges[p.fill1 - 1].end(), p.edges.begin(), p.edges.end());
-            if (p.fill0 > 0 && size_t(p.fill0) <= fillEdges.size() && p.fill0 != p.fill1) {
+            if (!inner && p.fill0 > 0 && size_t(p.fill0) <= fillEdges.size()) {
                 auto& v = fillEdges[p.fill0 - 1];
                 for (auto it = p.edges.rbegin(); it != p.edges.rend(); ++it)
                     v.push_back(reversed(*it));

@@ -99,7 +99,7 @@ QGradientStops gradientStops(const Gradient& g, const ColorTransform& cx)
                     const QColor& b = colors[k + 1];
                     auto mix = [&](int x, int y) {
                         if (!linear)
-                            return int(std::lround(x + (y - x) * t));
+                            return int(x + (y - x) * t);
                         const double lx = srgbToLinear(x / 255.0), ly = srgbToLinear(y / 255.0);
                         return int(std::lround(linearToSrgb(lx + (ly - lx) * t) * 255));
                     };
