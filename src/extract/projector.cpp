@@ -54,6 +54,8 @@ bool ExtractProjectorSwf(const QString& source, const QString& target, bool anno
     struct stat sourceInfo {};
     if (::fstat(in.get(), &sourceInfo) != 0)
         throwOpenError(source, errno);
+    if (S_ISDIR(sourceInfo.st_mode))
+        throwOpenError(source, EISDIR);
     const off_t size = sourceInfo.st_size;
 
     // A file shorter than the trailer cannot be a projector.

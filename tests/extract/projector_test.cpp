@@ -137,6 +137,8 @@ TEST_F(ProjectorTest, MissingSourceIsAnOpenErrorNamingTheFile)
     EXPECT_TRUE(prompts.shown.empty());
 
     EXPECT_TRUE(errorOf(QString(), path("out.swf")).startsWith(QStringLiteral("Cannot open file")));
+    const QString folder = errorOf(dir.path(), path("out.swf"));
+    EXPECT_EQ(folder, QStringLiteral("Cannot open file \"%1\". Is a directory").arg(dir.path()));
     EXPECT_FALSE(QFileInfo::exists(path("out.swf")));
 }
 
