@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <ostream>
+
 using plovex::BarPicturePos;
 using plovex::BarTextX;
 using plovex::GradientComponent;
@@ -25,6 +27,11 @@ struct ComponentCase {
     int start, end, y, height;
     int expected;
 };
+
+void PrintTo(const ComponentCase& c, std::ostream* out)
+{
+    *out << c.start << "_to_" << c.end << "_row_" << c.y << "_of_" << c.height;
+}
 
 class GradientComponentTest : public ::testing::TestWithParam<ComponentCase> {};
 
@@ -67,6 +74,11 @@ struct TextXCase {
     int barWidth, textHeight, expected;
 };
 
+void PrintTo(const TextXCase& c, std::ostream* out)
+{
+    *out << "bar_" << c.barWidth << "_text_" << c.textHeight;
+}
+
 class BarTextXTest : public ::testing::TestWithParam<TextXCase> {};
 
 TEST_P(BarTextXTest, RoundsHalvesToEven)
@@ -96,6 +108,11 @@ struct PictureCase {
     int offsetX, offsetY;
     QPoint expected;
 };
+
+void PrintTo(const PictureCase& c, std::ostream* out)
+{
+    *out << "horz_" << int(c.horz) << "_vert_" << int(c.vert) << "_offset_" << c.offsetX << "_" << c.offsetY;
+}
 
 class BarPicturePosTest : public ::testing::TestWithParam<PictureCase> {};
 
