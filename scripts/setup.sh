@@ -10,7 +10,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei fonts-dejavu-core
-  xvfb xauth imagemagick libjpeg-turbo-progs
+  xvfb xauth xdotool imagemagick libjpeg-turbo-progs
   libglib2.0-bin gsettings-desktop-schemas xdg-utils desktop-file-utils
   clang libclang-rt-14-dev llvm
   python3

@@ -384,6 +384,7 @@ void TMFrm::createMenus()
 void TMFrm::createPopupMenus()
 {
     PopupMenu1 = named(new TPopupMenu1(this), "PopupMenu1");
+    TBarPopupMenu::ConfigureAsPlayerMenu(*PopupMenu1);
     groupPlayPopup = exclusiveGroup(this, "groupPlayPopup");
     PlyP = submenu(PopupMenu1, "PlyP", QStringLiteral("播放"));
     radio(groupPlayPopup, PlyP->menuAction(), true);

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QMenu>
+#include "widgets/bar_popup_menu.h"
 
 namespace plovex {
 
-// The class of the player's context menu PopupMenu1. It becomes the
-// side-bar popup menu once that exists; everything else sees a QMenu.
-using TPopupMenu1 = QMenu;
+// The class of the player's context menu PopupMenu1: the popup menu with
+// the gradient side bar.
+using TPopupMenu1 = TBarPopupMenu;
 
 } // namespace plovex

@@ -362,6 +362,19 @@ TEST_F(MainFormTest, RightClickOnThePlayerPopsUpTheContextMenu)
     f.hide();
 }
 
+TEST_F(MainFormTest, ContextMenuHasTheGradientBar)
+{
+    TMFrm& f = make();
+    auto* menu = qobject_cast<TBarPopupMenu*>(f.PopupMenu1);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->VerticalText(), QStringLiteral("Plovex  v2.3"));
+    EXPECT_EQ(menu->GradientStart().resolve(menu->palette()), qRgb(0, 255, 0));
+    EXPECT_EQ(menu->GradientEnd().resolve(menu->palette()), menu->palette().color(QPalette::ButtonText).rgb());
+    EXPECT_EQ(menu->VerticalFont().pixelSize(), 21);
+    // Its submenus are plain menus.
+    EXPECT_EQ(qobject_cast<TBarPopupMenu*>(f.PlyP), nullptr);
+}
+
 TEST_F(MainFormTest, ContextItemsAndButtonsRunTheMainMenuItem)
 {
     TMFrm& f = make();
