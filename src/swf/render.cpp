@@ -48,6 +48,73 @@ QImage RenderCache::transformedBitmap(const BitmapCharacter& b, const ColorTrans
     return img;
 }
 
+size_t RenderCache::KeyHash::operator()(const ShapeKey& k) const
+{
+    size_t h = std::hash<const void*>()(k.shape);
+    for (double v : {k.m11, k.m12, k.m21, k.m22, k.fx, k.fy, k.cx.rm, k.cx.gm, k.cx.bm, k.cx.am, k.cx.ra, k.cx.ga,
+                     k.cx.ba, k.cx.aa})
+        h = h * 1000003u ^ std::hash<double>()(v);
+    return h ^ size_t(k.aa);
+}
+
+const QImage* RenderCache::findFiltered(const FilterKey& key)
+{
+    for (auto it = filtered_.begin(); it != filtered_.end(); ++it)
+        if (it->first == key) {
+            filtered_.splice(filtered_.begin(), filtered_, it);
+            return &filtered_.front().second;
+        }
+    return nullptr;
+}
+
+void RenderCache::storeFiltered(const FilterKey& key, const QImage& image)
+{
+    filtered_.emplace_front(key, image);
+    if (filtered_.size() > 48)
+        filtered_.pop_back();
+}
+
+static quint64 hashImage(const QImage& img)
+{
+    // FNV-1a over 64-bit words, two pixels at a time.
+    quint64 h = 1469598103934665603ull;
+    const int w = img.width(), rows = img.height();
+    const qsizetype stride = img.bytesPerLine();
+    const uchar* bits = img.constBits();
+    for (int y = 0; y < rows; ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(bits + y * stride);
+        int x = 0;
+        for (; x + 1 < w; x += 2)
+            h = (h ^ (quint64(line[x]) | quint64(line[x + 1]) << 32)) * 1099511628211ull;
+        if (x < w)
+            h = (h ^ line[x]) * 1099511628211ull;
+    }
+    return h;
+}
+
+const RenderCache::ShapePicture* RenderCache::findShape(const ShapeKey& key)
+{
+    const auto it = shapeIndex_.find(key);
+    if (it == shapeIndex_.end())
+        return nullptr;
+    shapes_.splice(shapes_.begin(), shapes_, it->second);
+    return &it->second->second;
+}
+
+const RenderCache::ShapePicture& RenderCache::storeShape(const ShapeKey& key, ShapePicture picture)
+{
+    constexpr qint64 kBudget = 192ll * 1024 * 1024;
+    shapeBytes_ += picture.image.sizeInBytes();
+    shapes_.emplace_front(key, std::move(picture));
+    shapeIndex_[key] = shapes_.begin();
+    while (shapeBytes_ > kBudget && shapes_.size() > 1) {
+        shapeBytes_ -= shapes_.back().second.image.sizeInBytes();
+        shapeIndex_.erase(shapes_.back().first);
+        shapes_.pop_back();
+    }
+    return shapes_.front().second;
+}
+
 namespace {
 
 using ObjectSpan = std::span<const DisplayObject>;
@@ -130,6 +197,7 @@ private:
     void drawContent(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
                      bool maskMode);
     void drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx);
+    void drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx);
     void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
@@ -343,8 +411,17 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         --layerDepth_;
         --nesting_;
     }
-    if (hasFilters)
-        ApplyFilters(layer, *o.filters, viewScale_);
+    if (hasFilters) {
+        // Filters are costly and most objects look the same frame after
+        // frame: reuse the result made from the same picture.
+        const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters.get(), viewScale_};
+        if (const QImage* done = cache_.findFiltered(key)) {
+            layer = *done;
+        } else {
+            ApplyFilters(layer, *o.filters, viewScale_);
+            cache_.storeFiltered(key, layer);
+        }
+    }
     p.resetTransform();
     QImage* dst = dynamic_cast<QImage*>(p.device());
     switch (blend) {
@@ -386,7 +463,7 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     }
     switch (c->kind()) {
     case CharacterKind::Shape:
-        drawShape(p, static_cast<const ShapeCharacter*>(c)->shape, m, use);
+        drawShapeCached(p, static_cast<const ShapeCharacter*>(c)->shape, m, use);
         break;
     case CharacterKind::MorphShape:
         drawShape(p, cache_.morph(*static_cast<const MorphShapeCharacter*>(c), o.ratio), m, use);
@@ -526,6 +603,36 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             p.drawPath(path);
         }
     }
+}
+
+void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx)
+{
+    // Strokes may reach past the bounds by a hairline's pixel.
+    const QRectF device = m.mapRect(s.bounds).adjusted(-2, -2, 2, 2);
+    const QRect target(0, 0, p.device()->width(), p.device()->height());
+    if (device.isEmpty() || !device.intersects(target) || device.width() * device.height() > 4.0e6 ||
+        device.width() > 8192 || device.height() > 8192) {
+        if (device.intersects(target))
+            drawShape(p, s, m, cx);
+        return;
+    }
+    const double ix = std::floor(m.dx()), iy = std::floor(m.dy());
+    const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_};
+    const RenderCache::ShapePicture* pic = cache_.findShape(key);
+    if (!pic) {
+        const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
+        const QRect r = local.mapRect(s.bounds).adjusted(-2, -2, 2, 2).toAlignedRect();
+        RenderCache::ShapePicture fresh;
+        fresh.image = newLayer(r);
+        fresh.origin = r.topLeft();
+        QPainter lp;
+        begin(lp, fresh.image);
+        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx);
+        lp.end();
+        pic = &cache_.storeShape(key, std::move(fresh));
+    }
+    p.resetTransform();
+    p.drawImage(pic->origin + QPoint(int(ix), int(iy)), pic->image);
 }
 
 void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx)

@@ -17,6 +17,33 @@ public:
     const CompiledShape& morph(const MorphShapeCharacter& m, int ratio);
     QImage transformedBitmap(const BitmapCharacter& b, const ColorTransform& cx);
 
+    // Shapes drawn once at a given transform (up to a whole-pixel shift)
+    // and colour transform are kept as pictures and reused.
+    struct ShapeKey {
+        const void* shape;
+        double m11, m12, m21, m22, fx, fy;
+        ColorTransform cx;
+        bool aa;
+        bool operator==(const ShapeKey&) const = default;
+    };
+    struct ShapePicture {
+        QImage image;
+        QPoint origin;   // where the picture's top left goes, before the whole-pixel shift
+    };
+    // Filter results, found again by the picture they were made from.
+    struct FilterKey {
+        quint64 contentHash;
+        QSize size;
+        const void* filters;
+        double scale;
+        bool operator==(const FilterKey&) const = default;
+    };
+    const QImage* findFiltered(const FilterKey& key);
+    void storeFiltered(const FilterKey& key, const QImage& image);
+
+    const ShapePicture* findShape(const ShapeKey& key);
+    const ShapePicture& storeShape(const ShapeKey& key, ShapePicture picture);
+
 private:
     std::unordered_map<quint64, CompiledShape> morphs_;
     struct BitmapEntry {
@@ -25,6 +52,13 @@ private:
         QImage image;
     };
     std::list<BitmapEntry> bitmaps_;
+    struct KeyHash {
+        size_t operator()(const ShapeKey& k) const;
+    };
+    std::list<std::pair<ShapeKey, ShapePicture>> shapes_;
+    std::unordered_map<ShapeKey, std::list<std::pair<ShapeKey, ShapePicture>>::iterator, KeyHash> shapeIndex_;
+    qint64 shapeBytes_ = 0;
+    std::list<std::pair<FilterKey, QImage>> filtered_;
 };
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps

@@ -1,0 +1,5 @@
+# The engine: parse time, frames rendered per second and peak memory for
+# the movies given on the command line (the demo movie when none).
+add_executable(swf_bench ${CMAKE_CURRENT_LIST_DIR}/swf_bench.cpp)
+target_link_libraries(swf_bench PRIVATE plovex_swf)
+target_compile_definitions(swf_bench PRIVATE PLOVEX_DEMO_PATH="${CMAKE_BINARY_DIR}/demo.swf")
