@@ -481,6 +481,21 @@ TEST_P(CompressedTest, DamagedDataKeepsWholeTagsOnly)
     EXPECT_TRUE(prompts.shown.empty());
 }
 
+TEST_P(CompressedTest, LargeBlockCutShortIsTakenBackFromTheFile)
+{
+    // The cut block is far larger than the write buffer, so part of it has
+    // reached the file before the data ends.
+    const QByteArray first = pseudoRandomBytes(1000, 1), huge = pseudoRandomBytes(1 << 20, 2);
+    const QByteArray movie = swf(streamHead(2) + streamBlock(first) + streamBlock(huge) + endTag());
+    const QByteArray packed = pack(movie);
+    // Compressed random data is about as long as the data: cut near its end.
+    SoundExtractionOptions options;
+    options.acceptCompressed = true;
+    const auto result = extract("b.swf", packed.left(packed.size() - 50000), options);
+    EXPECT_FALSE(result.complete);
+    EXPECT_EQ(folderContents(out.path()), (Files{{"b_StreamSound1.MP3", first}}));
+}
+
 std::string kindName(const ::testing::TestParamInfo<int>& info)
 {
     static const char* const names[] = {"zlib", "lzma_end_marker", "lzma_no_end_marker"};
