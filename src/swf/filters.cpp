@@ -33,8 +33,9 @@ void boxLine(int* data, int n, int stride, int w, std::vector<int>& tmp)
 
 void blurPlane(Plane& p, int width, int height, double boxX, double boxY, int passes)
 {
-    const int wx = std::max(1, int(std::lround(boxX)));
-    const int wy = std::max(1, int(std::lround(boxY)));
+    // The box is an odd number of pixels wide, centred on each pixel.
+    const int wx = std::max(1, 2 * int(std::floor((boxX - 1) / 2)) + 1);
+    const int wy = std::max(1, 2 * int(std::floor((boxY - 1) / 2)) + 1);
     std::vector<int> tmp;
     for (int pass = 0; pass < passes; ++pass) {
         if (wx > 1)

@@ -271,3 +271,161 @@ TEST(SwfRender, PaintsIntoAPainterAsIntoAnImage)
 }
 
 } // namespace
+
+namespace {
+
+// A 100 x 10 stage with one shape: a horizontal linear gradient over the
+// whole width.
+QImage gradientStrip(std::vector<GradientRecord> records)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 200}, 12, -1});
+    ShapeBuilder b;
+    Matrix m;
+    m.a = 2000.0 / 32768;
+    m.tx = 1000;
+    b.style(0, b.addFill(LinearGradientFill(m, std::move(records))), 0).rect(QRectF(0, 0, 2000, 200));
+    w.defineShape(1, b.build(), 3);
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    return p.renderImage(QSize(100, 10), crisp());
+}
+
+TEST(SwfRender, GradientRecordsWithEqualRatiosPickTheFirstEnclosingPair)
+{
+    // Two records at 0 and two at 255: the colour runs from the second
+    // record at 0 to the first at 255, as the Flash Player draws it.
+    const QImage img = gradientStrip({{0, Qt::red}, {0, Qt::blue}, {255, Qt::green}, {255, Qt::black}});
+    EXPECT_GT(img.pixelColor(1, 5).blue(), 240);
+    EXPECT_LT(img.pixelColor(1, 5).red(), 10);
+    EXPECT_GT(img.pixelColor(98, 5).green(), 240);
+    EXPECT_LT(img.pixelColor(98, 5).blue(), 10);
+}
+
+TEST(SwfRender, GradientsInterpolateUnpremultipliedColour)
+{
+    // Transparent white to opaque black over white: the middle is grey at
+    // half alpha (about 191 on white), not black at half alpha (127).
+    const QImage img = gradientStrip({{0, QColor(255, 255, 255, 0)}, {255, QColor(0, 0, 0, 255)}});
+    EXPECT_NEAR(img.pixelColor(50, 5).red(), 191, 3);
+}
+
+// A layer sprite with a red square and, over its left half, an object
+// with the given blend mode; or the same object straight on the stage.
+QImage blendScene(int mode, bool inLayer)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(1, RectShape(QRectF(0, 0, 100, 100), Qt::red));
+    w.defineShape(2, RectShape(QRectF(0, 0, 50, 100), QColor(0, 0, 255, 255)));
+    PlaceObject cut = PlaceNew(2, 2);
+    cut.version = 3;
+    cut.blendMode = mode;
+    if (inLayer) {
+        TagStream sprite;
+        sprite.placeObject2(PlaceNew(1, 1));
+        sprite.placeObject2(cut);
+        sprite.showFrame();
+        w.defineSprite(3, sprite);
+        PlaceObject layer = PlaceNew(3, 1);
+        layer.version = 3;
+        layer.blendMode = 2;
+        w.placeObject2(layer);
+    } else {
+        w.placeObject2(PlaceNew(1, 1));
+        w.placeObject2(cut);
+    }
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    RenderOptions o = crisp();
+    o.background = QColor(Qt::white);
+    return p.renderImage(QSize(100, 100), o);
+}
+
+TEST(SwfRender, EraseAndAlphaActOnTheirLayer)
+{
+    // Erase inside a layer punches through to the stage.
+    QImage img = blendScene(12, true);
+    EXPECT_EQ(img.pixelColor(25, 50), QColor(Qt::white));
+    EXPECT_EQ(img.pixelColor(75, 50), QColor(Qt::red));
+    // Alpha inside a layer keeps the layer where the object is opaque.
+    img = blendScene(11, true);
+    EXPECT_EQ(img.pixelColor(25, 50), QColor(Qt::red));
+    // Straight on the stage neither shows anything of the object.
+    for (int mode : {11, 12}) {
+        img = blendScene(mode, false);
+        EXPECT_EQ(img.pixelColor(25, 50), QColor(Qt::red)) << mode;
+    }
+    // Multiply of blue on red gives black; screen gives magenta.
+    EXPECT_EQ(blendScene(3, false).pixelColor(25, 50), QColor(Qt::black));
+    EXPECT_EQ(blendScene(4, false).pixelColor(25, 50), QColor(Qt::magenta));
+}
+
+TEST(SwfRender, FramesDrawTheSameWhenShapesAreReused)
+{
+    // The second drawing of an unchanged frame comes from kept pictures
+    // and must equal the first, also after moving by whole and part pixels.
+    Player p(LoadMovie(AnimatedMovie()));
+    for (int f : {0, 3, 0, 7, 3}) {
+        p.gotoFrame(f);
+        const QImage a = shot(p);
+        const QImage b = shot(p);
+        EXPECT_EQ(a, b);
+        Player fresh(LoadMovie(AnimatedMovie()));
+        fresh.gotoFrame(f);
+        EXPECT_EQ(shot(fresh), a) << f;
+    }
+}
+
+} // namespace
+
+#include "swf/filters.h"
+
+namespace {
+
+TEST(SwfFilters, BlurSpreadsByAnOddBoxAndSmallBlursKeepThePicture)
+{
+    QImage img(21, 1, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    img.setPixel(10, 0, qRgba(255, 255, 255, 255));
+    Filter blur;
+    blur.type = Filter::Blur;
+    blur.passes = 1;
+    blur.blurX = blur.blurY = 2;
+    QImage small = img;
+    ApplyFilters(small, {blur}, 1.0);
+    EXPECT_EQ(small, img);
+    blur.blurX = 5;
+    QImage wide = img;
+    ApplyFilters(wide, {blur}, 1.0);
+    for (int x = 0; x < 21; ++x)
+        EXPECT_EQ(qAlpha(wide.pixel(x, 0)), (x >= 8 && x <= 12) ? 51 : 0) << x;
+    // At twice the stage scale the box doubles (9 wide; the vertical box
+    // of 2 stays a single pixel).
+    blur.blurY = 1;
+    QImage scaled = img;
+    ApplyFilters(scaled, {blur}, 2.0);
+    EXPECT_EQ(qAlpha(scaled.pixel(6, 0)), 28);
+    EXPECT_EQ(qAlpha(scaled.pixel(5, 0)), 0);
+}
+
+TEST(SwfFilters, DropShadowFallsBehindAtItsAngleAndDistance)
+{
+    QImage img(20, 20, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    for (int y = 5; y < 10; ++y)
+        for (int x = 5; x < 10; ++x)
+            img.setPixel(x, y, qRgba(255, 0, 0, 255));
+    Filter shadow;
+    shadow.type = Filter::DropShadow;
+    shadow.colors = {QColor(0, 0, 255, 255)};
+    shadow.blurX = shadow.blurY = 1;
+    shadow.distance = 4;
+    shadow.angle = 0;   // to the right
+    shadow.passes = 1;
+    ApplyFilters(img, {shadow}, 1.0);
+    EXPECT_EQ(img.pixel(7, 7), qRgba(255, 0, 0, 255));   // the object stays on top
+    EXPECT_EQ(img.pixel(12, 7), qRgba(0, 0, 255, 255));  // the shadow 4 px right
+    EXPECT_EQ(qAlpha(img.pixel(7, 12)), 0);               // nothing below
+}
+
+} // namespace
