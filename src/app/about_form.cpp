@@ -14,7 +14,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QWindow>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -26,8 +25,6 @@ extern "C" {
 namespace plovex {
 
 namespace {
-
-const QColor kToolWindowColour(216, 228, 240);
 
 // Decodes frames first..last (counted from 1) of a video file.
 QList<QImage> decodeFrames(const QString& path, int first, int last, double* rate)
@@ -145,24 +142,14 @@ TAboutFrm::TAboutFrm(QWidget* parent)
     setFont(UiFont(12));
     setAutoFillBackground(true);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 351, 18);
-    Image1->setPixmap(TitleStripPicture(QSize(351, 18)));
-    Image1->installEventFilter(this);
+    Look = new TToolWindowLook(this, 351, 351 - 17);
+    Image1 = Look->titleStrip();
+    Image2 = Look->closePicture();
     auto* title = new QLabel(QStringLiteral("关于 Plovex"), this);
     title->setObjectName(QStringLiteral("Label4"));
     title->setGeometry(5, 1, 200, 16);
     title->setStyleSheet(QStringLiteral("color: white;"));
     title->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    Image2 = new QLabel(this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(351 - 17, 1, 15, 15);
-    Image2->setPixmap(ClosePicture());
-    Image2->setToolTip(QStringLiteral("关闭"));
-    Image2->setCursor(Qt::PointingHandCursor);
-    Image2->installEventFilter(this);
 
     Image3 = new QLabel(this);
     Image3->setObjectName(QStringLiteral("Image3"));
@@ -206,11 +193,7 @@ TAboutFrm::TAboutFrm(QWidget* parent)
 
 void TAboutFrm::FormActivate()
 {
-    QPalette p = palette();
-    p.setColor(QPalette::Window, kToolWindowColour);
-    p.setColor(QPalette::Base, kToolWindowColour);
-    setPalette(p);
-    Memo1->setPalette(p);
+    Look->applyBackground({Memo1});
     if (!Animate1->playing()) {
         if (Animate1->open(ProgramFolder() + QStringLiteral("cool.avi"), 1, 13))
             Animate1->play();
@@ -250,29 +233,7 @@ void TAboutFrm::hideEvent(QHideEvent* event)
 bool TAboutFrm::eventFilter(QObject* watched, QEvent* event)
 {
     try {
-        if (watched == Image1) {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            if (event->type() == QEvent::MouseButtonPress) {
-                // Let the window manager move the window; where it cannot,
-                // follow the mouse ourselves.
-                if (!(windowHandle() && windowHandle()->startSystemMove())) {
-                    dragging_ = true;
-                    dragOffset_ = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
-                }
-                return true;
-            }
-            if (event->type() == QEvent::MouseMove && dragging_) {
-                move(mouse->globalPosition().toPoint() - dragOffset_);
-                return true;
-            }
-            if (event->type() == QEvent::MouseButtonRelease) {
-                dragging_ = false;
-                return true;
-            }
-        } else if (watched == Image2 && event->type() == QEvent::MouseButtonRelease) {
-            close();
-            return true;
-        } else if (watched == Image3 && event->type() == QEvent::MouseButtonRelease) {
+        if (watched == Image3 && event->type() == QEvent::MouseButtonRelease) {
             desktop().openUrl(QUrl(QStringLiteral("mailto:") + kContactMail));
             return true;
         }

@@ -10,6 +10,8 @@ class QPlainTextEdit;
 
 namespace plovex {
 
+class TToolWindowLook;
+
 // Plays the first frames of a video clip over and over in a label.
 class TClipPlayer final : public QObject {
     Q_OBJECT
@@ -39,6 +41,7 @@ class TAboutFrm final : public QDialog {
 public:
     explicit TAboutFrm(QWidget* parent = nullptr);
 
+    TToolWindowLook* Look = nullptr; // title strip, close picture, background
     TClipPlayer* Animate1 = nullptr;
     QLabel* Image1 = nullptr;      // the title strip
     QLabel* Image2 = nullptr;      // the close picture
@@ -54,8 +57,6 @@ protected:
 
 private:
     void FormActivate();
-    QPoint dragOffset_;
-    bool dragging_ = false;
 };
 
 } // namespace plovex

@@ -197,6 +197,19 @@ TMFrm::TMFrm(const QString& movieArgument, QWidget* parent)
     } catch (...) {
         ReportCurrentException();
     }
+    CreateForms();
+}
+
+void TMFrm::CreateForms()
+{
+    // In this order: TFullFrm, TAboutFrm, TSaveFrm, TPlyPFrm, TCTMFrm,
+    // TExeToFrm, TfrmReport, TfrmSearch. A movie opened by FormCreate came
+    // before any of them.
+    createFullFrm();      // TFullFrm
+    if (!aboutFrm_)       // TAboutFrm
+        aboutFrm_ = new TAboutFrm(this);
+    createPlyPFrm();      // TPlyPFrm
+    createCTMFrm();       // TCTMFrm
 }
 
 TMFrm::~TMFrm()
@@ -664,6 +677,7 @@ void TMFrm::connectHandlers()
     on(N53, &TMFrm::N53Click);
     on(N19, &TMFrm::N19Click);
     on(ToolButton6, &TMFrm::mnuHelpMailtoClick);
+    connectPlaybackHandlers();
 
     // The context menu forwards to the main menu.
     const std::pair<QAction*, QAction*> popupForwards[] = {
@@ -817,9 +831,11 @@ void TMFrm::resizeEvent(QResizeEvent* event)
 bool TMFrm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == FlashPanel && event->type() == QEvent::Resize) {
-        // FlashPanelResize: the player, the drawing surface fill the panel;
-        // then the window's own resize processing runs.
-        FlashMain->setGeometry(FlashPanel->rect());
+        // FlashPanelResize: the player (unless full screen holds it), the
+        // drawing surface fill the panel; then the window's own resize
+        // processing runs.
+        if (FlashMain->parentWidget() == FlashPanel)
+            FlashMain->setGeometry(FlashPanel->rect());
         PaintBox1->setGeometry(FlashPanel->rect());
         try {
             FormResize();

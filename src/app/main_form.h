@@ -30,6 +30,9 @@ class TShockwaveFlash;
 class TStatusBar;
 class threadFrm;
 class TAboutFrm;
+class TFullFrm;
+class TPlyPFrm;
+class TCTMFrm;
 struct MovieOpenTargets;
 
 // The application-wide message hook: takes right-button presses addressed
@@ -86,6 +89,52 @@ public:
     void N19Click();
     void Plovex1Click();
     void mnuHelpMailtoClick();
+
+    // Step 4 of start-up: creates the secondary windows, in their fixed
+    // order, once; each lives for the whole run.
+    void CreateForms();
+
+    // ---- playback ----
+    // Playback commands; toolbar buttons and context-menu items forward to
+    // these main-menu items, and the commands keep the marks of the main
+    // menu, the context menu and the toolbar in step.
+    void mnuCPlyRClick();
+    void mnuControlStopNClick();
+    void mnuControlReNClick();
+    void mnuControlRePlyClick();
+    void mnuForwardNumClick();
+    void mnuBackNumClick();
+    void mnuControlGotoClick();
+    void mnuViewQualityHighClick();
+    void mnuViewQualityLowClick();
+    void mnuViewZoomInClick();
+    void mnuViewZoomOutClick();
+    void mnuViewShowAllClick();
+    void mnuViewScaleShowAllClick();
+    void mnuViewScaleNoBorderClick();
+    void mnuViewScaleExactFitClick();
+    void mnuViewScaleNoScaleClick();
+    void mnuSetbkcolorClick();
+    void mnuViewLookClick();
+    // Fixed rates and reverse play.
+    void mnuCplyR5Click();
+    void mnuCPlyR10Click();
+    void mnuCPlyR20Click();
+    void mnuCPlyR25Click();
+    void mnuCPlyR30Click();
+    void mnuCPlyR40Click();
+    void mnuCPlyPR50Click();
+    void mnuCPlyBackRClick();
+    void TimerFrmNumTimer();
+    void TimerBackPlyTimer();
+    // Full screen, progress and transparency windows.
+    void mnuViewFullClick();
+    void PlyPNClick();
+    void TMNClick();
+    TFullFrm* FullFrm = nullptr;   // hosts the player in full screen
+    TPlyPFrm* PlyPFrm = nullptr;   // playback progress
+    TCTMFrm* CTMFrm = nullptr;     // main-window transparency
+    // ---- end playback ----
 
     // ---- components, named as in the design (objectName = member name)
     QMenuBar* MainMenu1 = nullptr;
@@ -335,6 +384,16 @@ private:
     void showHelpFile();
     void showAbout();
     void openMail();
+
+    // ---- playback ----
+    void connectPlaybackHandlers();
+    void createFullFrm();
+    void createPlyPFrm();
+    void createCTMFrm();
+    void chooseRate(QAction* mainItem, QAction* popupItem, int interval);
+    void checkScale(QAction* item, const QString& scale);
+    void fullScreenSteps(bool on);
+    // ---- end playback ----
 
     std::unique_ptr<threadFrm> frameCounter_;
     QPointer<TAboutFrm> aboutFrm_;

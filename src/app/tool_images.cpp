@@ -348,32 +348,6 @@ QPixmap SplashPicture(const QSize& size)
     return pixmap;
 }
 
-QPixmap TitleStripPicture(const QSize& size)
-{
-    QPixmap pixmap(size.expandedTo(QSize(1, 1)));
-    QPainter p(&pixmap);
-    QLinearGradient g(0, 0, size.width(), 0);
-    g.setColorAt(0, QColor(70, 110, 180));
-    g.setColorAt(1, QColor(200, 220, 245));
-    p.fillRect(pixmap.rect(), g);
-    return pixmap;
-}
-
-QPixmap ClosePicture()
-{
-    QPixmap pixmap(15, 15);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(120, 30, 30), 1));
-    p.setBrush(QColor(220, 80, 70));
-    p.drawRoundedRect(QRectF(0.5, 0.5, 14, 14), 3, 3);
-    p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(4.5, 4.5), QPointF(10.5, 10.5));
-    p.drawLine(QPointF(10.5, 4.5), QPointF(4.5, 10.5));
-    return pixmap;
-}
-
 QPixmap AboutIconPicture()
 {
     QPixmap pixmap(32, 32);

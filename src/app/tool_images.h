@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QList>
 
+#include "widgets/tool_window.h"  // TitleStripPicture, ClosePicture
+
 namespace plovex {
 
 // The pictures of ToolImg, the 16 x 16 images of the menus and the toolbar.
@@ -18,10 +20,8 @@ enum class ToolImage {
 const QList<QIcon>& ToolImg();
 QIcon ToolIcon(ToolImage image);
 
-// The pictures of the splash window and of the small windows' title strip.
+// The pictures of the splash window and of the About box.
 QPixmap SplashPicture(const QSize& size);
-QPixmap TitleStripPicture(const QSize& size);
-QPixmap ClosePicture();
 QPixmap AboutIconPicture();
 
 } // namespace plovex
