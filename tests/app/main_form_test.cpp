@@ -380,6 +380,8 @@ TEST_F(MainFormTest, ContextItemsAndButtonsRunTheMainMenuItem)
     TMFrm& f = make();
     f.EnableCommands(true);
     prompts.cancelFile();   // OpenTB runs the open dialog
+    prompts.inputAnswers.push_back(std::nullopt);   // PopMenuGoto and TBGoto ask for a frame
+    prompts.inputAnswers.push_back(std::nullopt);
     struct Pair {
         QAction* from;
         QAction* to;
