@@ -318,11 +318,9 @@ void TMFrm::mnuViewFullClick()
 void TMFrm::fullScreenSteps(bool on)
 {
     if (on) {
+        // The screen that shows the main window.
         FullFrm->hostPlayer(FlashMain);
-        FullFrm->setWindowState(FullFrm->windowState() | Qt::WindowFullScreen);
-        FullFrm->show();
-        FullFrm->raise();
-        FullFrm->activateWindow();
+        FullFrm->showOver(screen());
         FullFrm->FormResize();
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QScreen>
 
 namespace plovex {
 
@@ -32,6 +33,16 @@ void TFullFrm::hostPlayer(QWidget* player)
         player->setParent(this);
     player->setGeometry(rect());
     player->show();
+}
+
+void TFullFrm::showOver(QScreen* screen)
+{
+    if (screen)
+        setGeometry(screen->geometry());
+    setWindowState(windowState() | Qt::WindowFullScreen);
+    show();
+    raise();
+    activateWindow();
 }
 
 void TFullFrm::FormKeyUp(int key)

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 
+class QScreen;
+
 namespace plovex {
 
 // The borderless window that hosts the player while full screen is on. It
@@ -22,6 +24,10 @@ public:
     // Run on the release of Esc inside this window (key preview: before the
     // control with the focus sees it).
     std::function<void()> onEscape;
+
+    // Shows the window over the whole of the screen: the full-screen state
+    // for a window manager, and the screen's geometry for a display without one.
+    void showOver(QScreen* screen);
 
     void FormKeyUp(int key);
     void FormResize();

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSlider>
 
 using namespace plovex;
@@ -180,6 +181,7 @@ TEST_F(PlaybackWindows, FullScreenMovesThePlayerAndBackKeepingFrameZoomAndScale)
     EXPECT_TRUE(f.FullFrm->isVisible());
     EXPECT_TRUE(f.FullFrm->windowState() & Qt::WindowFullScreen);
     EXPECT_TRUE(f.FullFrm->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(f.FullFrm->geometry(), f.screen()->geometry()) << "covers the screen of the main window";
     EXPECT_EQ(f.FlashMain->geometry(), f.FullFrm->rect());
     EXPECT_EQ(flash().FrameNum(), 9);
     EXPECT_TRUE(flash().Playing());
