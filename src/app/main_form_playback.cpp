@@ -180,8 +180,8 @@ void TMFrm::mnuControlGotoClick()
             mnuControlStopNClick();
             FlashMain->SetFrameNum(frame);
         }
-    } catch (const std::exception&) {
-        ok = false;
+    } catch (...) {
+        ok = false;   // a failing player call reads as a bad number, like text
     }
     if (!ok)
         prompts().showMessage(QStringLiteral("只能输入数字"));

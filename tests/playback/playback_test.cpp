@@ -183,6 +183,12 @@ TEST_F(PlaybackCommands, GoToAcceptsUpToTotalFramesAndRejectsText)
     EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("只能输入数字")});
     EXPECT_EQ(flash().FrameNum(), 10);
 
+    // No lower bound: a negative number goes to the player as it is.
+    prompts.inputAnswers.push_back(QStringLiteral("-3"));
+    f.mnuControlGoto->trigger();
+    EXPECT_EQ(flash().FrameNum(), -3);
+    EXPECT_EQ(prompts.messages().size(), 1);
+
     // Cancel returns the preset, the current frame: pause, and the frame is set again.
     f.mnuCPlyR->trigger();
     flash().SetFrameNum(6);

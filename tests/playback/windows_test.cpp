@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 
 using namespace plovex;
 
@@ -310,6 +311,35 @@ TEST_F(PlaybackWindows, TransparencyNeverKeepsTheMainWindowOpen)
     EXPECT_FALSE(f.isVisible());
     // The program then ends; asked to close on the way out, the window agrees.
     EXPECT_TRUE(f.CTMFrm->close());
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(PlaybackWindows, TheProgramEndsWhenTheMainWindowClosesWhateverTheTransparency)
+{
+    // The one real-time test here: the event loop runs, and closing the main
+    // window must end it although the transparency window stands below 100
+    // (Qt asks every window to close before it quits). The long timer only
+    // bounds a failure.
+    TMFrm& f = make(3);
+    f.show();
+    f.TMN->trigger();
+    f.CTMFrm->TrackBar1->setValue(20);
+    bool ended = true;
+    QTimer::singleShot(0, &f, [&] { f.close(); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        ended = false;
+        QCoreApplication::exit(1);
+    });
+    guard.start(20000);
+    const bool quitOnClose = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(true);
+    const int code = QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(quitOnClose);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(f.isVisible());
     EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
