@@ -7,7 +7,8 @@ if(PLOVEX_GUI)
   plovex_add_test(app_player_test GUI
     SOURCES app/player_test.cpp
     LIBS plovex_player)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
   plovex_add_test(app_main_form_test GUI
     SOURCES app/main_form_test.cpp
-    LIBS plovex_app)
+    LIBS plovex_app Qt6::Test)
 endif()

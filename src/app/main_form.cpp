@@ -719,7 +719,9 @@ void TMFrm::connectHandlers()
     }
     auto* helpShortcut = named(new QShortcut(QKeySequence(QStringLiteral("Ctrl+H")), this), "HelpShortcut");
     connect(helpShortcut, &QShortcut::activated, this, Guarded([this] {
-        if (mnuHelp->menuAction()->isEnabled() && mnuHelpHow->isEnabled())
+        // Qt counts a hidden action as disabled; its click still runs
+        // unless the program disabled the item itself.
+        if (mnuHelp->menuAction()->isEnabled())
             mnuHelpHow->trigger();
     }));
 }

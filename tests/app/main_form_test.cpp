@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 using namespace plovex;
@@ -525,4 +526,32 @@ TEST(SplashFrm, TheFirstTickClosesAndReleasesIt)
     EXPECT_FALSE(splash->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(splash.isNull());
+}
+
+// Shortcuts fire only while their item and every menu above it are
+// enabled; the hidden help item keeps Ctrl+H.
+TEST_F(MainFormTest, ShortcutsFollowTheirMenus)
+{
+    TMFrm& f = make();
+    f.resize(651, 464);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    int restarts = 0;
+    QObject::connect(f.mnuControlRePly, &QAction::triggered, [&] { ++restarts; });
+
+    QTest::keyClick(&f, Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(&f, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(desktop.openedFiles.isEmpty());
+    prompts.cancelFile();
+    QTest::keyClick(&f, Qt::Key_I, Qt::ControlModifier);   // the File menu is always enabled
+    EXPECT_TRUE(prompts.fileDialogAnswers.empty());
+
+    f.EnableCommands(true);
+    QTest::keyClick(&f, Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(&f, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(restarts, 1);
+    EXPECT_EQ(desktop.openedFiles, QStringList{ProgramFolder() + QStringLiteral("plovex.chm")});
+    f.hide();
 }
