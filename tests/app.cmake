@@ -11,4 +11,7 @@ if(PLOVEX_GUI)
   plovex_add_test(app_main_form_test GUI
     SOURCES app/main_form_test.cpp
     LIBS plovex_app Qt6::Test)
+  plovex_add_test(app_about_clip_test GUI
+    SOURCES app/about_clip_test.cpp
+    LIBS plovex_app PkgConfig::FFMPEG)
 endif()

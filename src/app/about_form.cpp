@@ -26,10 +26,14 @@ namespace plovex {
 
 namespace {
 
+const QSize kMaxClipSize(256, 256);
+
 // Decodes frames first..last (counted from 1) of a video file.
 QList<QImage> decodeFrames(const QString& path, int first, int last, double* rate)
 {
     QList<QImage> frames;
+    // The clip is decoration: a damaged one plays what it can, silently.
+    av_log_set_level(AV_LOG_ERROR);
     AVFormatContext* format = nullptr;
     const QByteArray file = QFile::encodeName(path);
     if (avformat_open_input(&format, file.constData(), nullptr, nullptr) < 0)
@@ -45,11 +49,20 @@ QList<QImage> decodeFrames(const QString& path, int first, int last, double* rat
         ++decoded;
         if (decoded < first || decoded > last || f->width <= 0 || f->height <= 0)
             return;
-        scaler = sws_getCachedContext(scaler, f->width, f->height, AVPixelFormat(f->format), f->width,
-                                      f->height, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        // Frames are kept no larger than the clip's area needs, whatever
+        // size the file claims.
+        QSize size(f->width, f->height);
+        if (size.width() > kMaxClipSize.width() || size.height() > kMaxClipSize.height())
+            size = size.scaled(kMaxClipSize, Qt::KeepAspectRatio);
+        if (size.isEmpty())
+            return;
+        scaler = sws_getCachedContext(scaler, f->width, f->height, AVPixelFormat(f->format), size.width(),
+                                      size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!scaler)
             return;
-        QImage image(f->width, f->height, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull())
+            return;
         uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
         sws_scale(scaler, f->data, f->linesize, 0, f->height, dst, dstStride);

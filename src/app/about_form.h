@@ -25,9 +25,10 @@ public:
     bool playing() const { return timer_.isActive(); }
     int frameCount() const { return int(frames_.size()); }
     int shownFrame() const { return shown_; }
+    // Shows the next frame, after the last the first again: one timer tick.
+    void showNext();
 
 private:
-    void showNext();
 
     QLabel* target_;
     QList<QImage> frames_;

@@ -39,7 +39,8 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     playTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { PlayTimerTick(); }));
+    playTimer_.setSingleShot(true);
+    connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { playClockTick(); }));
 }
 
 TShockwaveFlash::~TShockwaveFlash() = default;
@@ -236,23 +237,47 @@ void TShockwaveFlash::paintEvent(QPaintEvent*)
     PaintTo(painter);
 }
 
-int TShockwaveFlash::FrameInterval() const
+double TShockwaveFlash::framePeriod() const
 {
     double rate = loaded_ ? player_.info().frameRate : 0;
     if (!(rate > 0) || !std::isfinite(rate))
         rate = kDefaultRate;
-    rate = std::min(rate, kMaxRate);
-    return std::max(1, int(std::lround(1000.0 / rate)));
+    return 1000.0 / std::min(rate, kMaxRate);
+}
+
+int TShockwaveFlash::FrameInterval() const
+{
+    return std::max(1, int(std::lround(framePeriod())));
 }
 
 void TShockwaveFlash::setPlaying(bool playing)
 {
-    playing_ = playing;
-    if (playing) {
+    if (playing && !playing_) {
+        // The frames are due at multiples of the movie's frame period from
+        // now, so that the rate holds on average although the timer only
+        // counts whole milliseconds.
+        playClock_.start();
+        nextFrameDue_ = framePeriod();
         playTimer_.start(FrameInterval());
-    } else {
+    } else if (!playing) {
         playTimer_.stop();
     }
+    playing_ = playing;
+}
+
+void TShockwaveFlash::playClockTick()
+{
+    PlayTimerTick();
+    if (!playing_)
+        return;
+    const double period = framePeriod();
+    const double now = double(playClock_.elapsed());
+    nextFrameDue_ += period;
+    // Far behind (a slow frame, a busy machine): start counting again from
+    // now rather than hurrying to catch up.
+    if (now > nextFrameDue_ + period)
+        nextFrameDue_ = now + period;
+    playTimer_.start(std::max(0, int(std::lround(nextFrameDue_ - now))));
 }
 
 void TShockwaveFlash::PlayTimerTick()

@@ -3,6 +3,7 @@
 #include "swf/player.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -92,6 +93,8 @@ protected:
 private:
     swf::RenderOptions renderOptions() const;
     void setPlaying(bool playing);
+    void playClockTick();
+    double framePeriod() const;   // milliseconds
     void showFrame(int frame);
 
     swf::Player player_;
@@ -106,6 +109,8 @@ private:
     bool loop_ = true;
     bool playing_ = false;
     QTimer playTimer_;
+    QElapsedTimer playClock_;
+    double nextFrameDue_ = 0;     // milliseconds on playClock_
 };
 
 } // namespace plovex
