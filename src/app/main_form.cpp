@@ -11,6 +11,8 @@
 #include "player/open_movie.h"
 #include "player/shockwave_flash.h"
 #include "player/status_panels.h"
+#include "sources/list_box.h"
+#include "sources/shell_tree.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -587,13 +589,12 @@ void TMFrm::createLayout()
     GroupBoxFolder = named(new QGroupBox(QStringLiteral("文件夹"), Splitter1), "GroupBoxFolder");
     auto* folderLayout = new QVBoxLayout(GroupBoxFolder);
     folderLayout->setContentsMargins(2, 2, 2, 2);
-    ShellTreeView = named(new QTreeWidget(GroupBoxFolder), "ShellTreeView");
-    ShellTreeView->setHeaderHidden(true);
+    ShellTreeView = named(new TShellTreeView(GroupBoxFolder), "ShellTreeView");
     folderLayout->addWidget(ShellTreeView);
     gbList = named(new QGroupBox(QStringLiteral("播放列表"), Splitter1), "gbList");
     auto* listLayout = new QVBoxLayout(gbList);
     listLayout->setContentsMargins(2, 2, 2, 2);
-    ListBox1 = named(new QListWidget(gbList), "ListBox1");
+    ListBox1 = named(new TListBox(gbList), "ListBox1");
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListBox1, &QWidget::customContextMenuRequested, this,
@@ -637,7 +638,7 @@ void TMFrm::createLayout()
     SpeedButton1->setToolTip(QStringLiteral("关闭缓存列表"));
     panel5Layout->addWidget(SpeedButton1);
     ieLayout->addWidget(Panel5);
-    IEListbox = named(new QListWidget(IEPanel), "IEListbox");
+    IEListbox = named(new TListBox(IEPanel), "IEListbox");
     IEListbox->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(IEListbox, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { IEListPopMenu->popup(IEListbox->viewport()->mapToGlobal(pos)); });
@@ -678,6 +679,7 @@ void TMFrm::connectHandlers()
     on(N19, &TMFrm::N19Click);
     on(ToolButton6, &TMFrm::mnuHelpMailtoClick);
     connectPlaybackHandlers();
+    connectSourcesHandlers();
 
     // The context menu forwards to the main menu.
     const std::pair<QAction*, QAction*> popupForwards[] = {
@@ -729,7 +731,7 @@ void TMFrm::connectHandlers()
 void TMFrm::FormCreate(const QString& movieArgument)
 {
     EnableCommands(false);
-    // The settings file restores the playlist and the folder panel here.
+    RestoreSettings();
     if (!movieArgument.isEmpty()) {
         OpenMovie(movieArgument);
     } else if (ListBox1->count() > 0 && !ListBox1->selectedItems().isEmpty()) {
@@ -861,7 +863,8 @@ bool TMFrm::eventFilter(QObject* watched, QEvent* event)
 
 bool TMFrm::FormCloseQuery()
 {
-    // Saving the settings file comes here; a failed write keeps the window open.
+    // A failed write raises an error, which keeps the window open.
+    SaveSettings();
     return true;
 }
 
@@ -890,8 +893,9 @@ void TMFrm::mnuFileOpenClick()
         return;
     const QString path = OpenD.fileName;
     OpenMovie(path);
-    ListBox1->addItem(path);
-    ListBox1->setCurrentRow(ListBox1->count() - 1);
+    // Appended (at its sorted place in sorted mode) and selected, without
+    // opening it again.
+    ListBox1->selectRow(ListBox1->addEntry(path));
 }
 
 void TMFrm::mnuFileExitClick()

@@ -2,6 +2,7 @@
 
 #include "app/popup_menu.h"
 #include "platform/prompts.h"
+#include "sources/cache_search.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -33,6 +34,9 @@ class TAboutFrm;
 class TFullFrm;
 class TPlyPFrm;
 class TCTMFrm;
+class TShellTreeView;
+class TListBox;
+class TfrmSearch;
 struct MovieOpenTargets;
 
 // The application-wide message hook: takes right-button presses addressed
@@ -135,6 +139,38 @@ public:
     TPlyPFrm* PlyPFrm = nullptr;   // playback progress
     TCTMFrm* CTMFrm = nullptr;     // main-window transparency
     // ---- end playback ----
+    // ---- sources: settings file, folder tree, address bar, dropped files,
+    // playlist, cache search, .swf association
+    void mnuFileFolderTrueClick();
+    void mnuFileFolderFalseClick();
+    void ShellTreeViewDblClick();
+    void GoSBClick();
+    void GoSBMouseMove();
+    void DropFiles(const QStringList& paths);
+    void mnuFileLstAddFileClick();
+    void mnuFileLstDelClick();
+    void mnuFileLstAllDelClick();
+    void mnuFileSortedClick();
+    void mnuFileLstShowScrClick();
+    void ListBox1Click();
+    bool ListBox1DragOver(const QObject* source) const;
+    void ListBox1DragDrop(const QObject* source);
+    void mnuFileIEClick();
+    void mnuFileIECloseClick();
+    void TBIEClick();
+    void IEListboxClick();
+    void mnuFileIESaveClick();
+    void mnuFileIESortedClick();
+    void mnuFileCustomSClick();
+    void frmSearchButton1Click();
+    void mnuFileSwfClick();
+    void mnuFileDeSwfClick();
+    // The settings file beside the executable.
+    QString SettingsPath() const;
+    // The cache folder the last opening of the cache list searched.
+    const QString& cacheFolder() const { return cacheFolder_; }
+    bool cacheSearchRunning() const { return ieSearch_.isRunning(); }
+    TfrmSearch* frmSearch = nullptr;
 
     // ---- components, named as in the design (objectName = member name)
     QMenuBar* MainMenu1 = nullptr;
@@ -332,14 +368,14 @@ public:
     QWidget* Panel2 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QGroupBox* GroupBoxFolder = nullptr;
-    QTreeWidget* ShellTreeView = nullptr;
+    TShellTreeView* ShellTreeView = nullptr;
     QGroupBox* gbList = nullptr;
-    QListWidget* ListBox1 = nullptr;
+    TListBox* ListBox1 = nullptr;
     QWidget* VS = nullptr;
     QWidget* IEPanel = nullptr;
     QWidget* Panel5 = nullptr;
     QToolButton* SpeedButton1 = nullptr;
-    QListWidget* IEListbox = nullptr;
+    TListBox* IEListbox = nullptr;
     QWidget* Splitter2 = nullptr;
     QWidget* FlashPanel = nullptr;
     QWidget* PaintBox1 = nullptr;
@@ -394,6 +430,17 @@ private:
     void checkScale(QAction* item, const QString& scale);
     void fullScreenSteps(bool on);
     // ---- end playback ----
+    // ---- sources
+    void connectSourcesHandlers();
+    void RestoreSettings();
+    void SaveSettings();
+    // Runs the cache search on the cache folder; nullopt when a search runs
+    // already or this one was called off.
+    std::optional<QStringList> searchCache(qint64 minSize);
+    void setCacheSearchCommandsEnabled(bool enabled);
+    QString cacheFolder_;
+    FileSearch ieSearch_;
+    bool ieSearchCalledOff_ = false;
 
     std::unique_ptr<threadFrm> frameCounter_;
     QPointer<TAboutFrm> aboutFrm_;
