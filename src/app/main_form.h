@@ -3,6 +3,8 @@
 #include "app/popup_menu.h"
 #include "platform/prompts.h"
 #include "sources/cache_search.h"
+#include "sources/list_box.h"
+#include "sources/shell_tree.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -34,8 +36,6 @@ class TAboutFrm;
 class TFullFrm;
 class TPlyPFrm;
 class TCTMFrm;
-class TShellTreeView;
-class TListBox;
 class TfrmSearch;
 struct MovieOpenTargets;
 
