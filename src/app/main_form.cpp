@@ -212,6 +212,7 @@ void TMFrm::CreateForms()
         aboutFrm_ = new TAboutFrm(this);
     createPlyPFrm();      // TPlyPFrm
     createCTMFrm();       // TCTMFrm
+    createSearchFrm();    // TfrmSearch
 }
 
 TMFrm::~TMFrm()

@@ -432,6 +432,7 @@ private:
     // ---- end playback ----
     // ---- sources
     void connectSourcesHandlers();
+    void createSearchFrm();
     void RestoreSettings();
     void SaveSettings();
     // Runs the cache search on the cache folder; nullopt when a search runs

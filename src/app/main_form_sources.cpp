@@ -168,9 +168,15 @@ void TMFrm::connectSourcesHandlers()
     TBIE->setCheckable(true);
     connect(SpeedButton1, &QToolButton::clicked, this, Guarded([this] { mnuFileIECloseClick(); }));
     connect(IEListbox, &TListBox::userSelected, this, Guarded([this] { IEListboxClick(); }));
+    ieSearch_.setYield([] { QCoreApplication::processEvents(); });
+}
+
+void TMFrm::createSearchFrm()
+{
+    if (frmSearch)
+        return;
     frmSearch = new TfrmSearch(this);
     connect(frmSearch->Button1, &QPushButton::clicked, this, Guarded([this] { frmSearchButton1Click(); }));
-    ieSearch_.setYield([] { QCoreApplication::processEvents(); });
 }
 
 // ---------------------------------------------------------------- settings
@@ -328,7 +334,8 @@ void TMFrm::setCacheSearchCommandsEnabled(bool enabled)
     mnuFileIE->setEnabled(enabled);
     mnuFileCustomS->setEnabled(enabled);
     mnuCustomS->setEnabled(enabled);
-    frmSearch->Button1->setEnabled(enabled);
+    if (frmSearch)
+        frmSearch->Button1->setEnabled(enabled);
     // The toolbar button also follows the block of commands, which is on
     // once the control menu is.
     TBIE->setEnabled(enabled && mnuControl->menuAction()->isEnabled());
@@ -431,6 +438,7 @@ void TMFrm::mnuFileIESortedClick()
 
 void TMFrm::mnuFileCustomSClick()
 {
+    createSearchFrm();
     frmSearch->showCentred();
 }
 
@@ -438,6 +446,7 @@ void TMFrm::frmSearchButton1Click()
 {
     if (ieSearch_.isRunning())
         return;
+    createSearchFrm();
     IEListbox->clear();
     qint64 minSize = 0;
     try {
