@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the engine, extractors, encoders and settings code with
+# AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/, runs
+# their suites there, and, when clang is present, gives each libFuzzer
+# target a short run. Any sanitizer report aborts, so the run fails.
+#   PLOVEX_FUZZ_SECONDS  seconds per fuzz target (default 60; 0 skips fuzzing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${PLOVEX_ASAN_BUILD_DIR:-build-asan}
+fuzz_seconds=${PLOVEX_FUZZ_SECONDS:-60}
+
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVEX_GUI=OFF -DPLOVEX_SANITIZE=ON)
+if command -v clang++ >/dev/null 2>&1; then
+  # One clang build serves both: the suites link the same instrumented
+  # libraries as the fuzz targets.
+  options+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPLOVEX_FUZZ=ON)
+  fuzzing=1
+else
+  echo "sanitize: clang not found, fuzz targets skipped"
+  fuzzing=0
+fi
+
+cmake -S . -B "$build" -G Ninja "${options[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=0:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+if ((fuzzing)) && ((fuzz_seconds > 0)); then
+  for fuzzer in "$build"/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    corpus=$(mktemp -d)
+    seeds=fuzz/seeds/${name#fuzz_}
+    [ -d "$seeds" ] || seeds=
+    echo "fuzz: $name for ${fuzz_seconds}s"
+    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" $seeds 2>&1 \
+      | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done|==[0-9]+==ERROR|SUMMARY)' || true
+    status=${PIPESTATUS[0]}
+    rm -rf "$corpus"
+    if ((status != 0)); then
+      echo "fuzz: $name found a fault (exit $status)"
+      exit 1
+    fi
+  done
+fi
