@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStorageInfo>
+#include <QScrollBar>
 #include <QStyle>
 #include <QUrl>
 
@@ -80,6 +81,7 @@ TShellTreeView::TShellTreeView(QWidget* parent)
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
     setUniformRowHeights(true);
+    setIndentation(12);   // deep folders still fit the narrow left panel
     setExpandsOnDoubleClick(true);
 
     // The selection stays visible when the tree loses the focus.
@@ -214,6 +216,10 @@ bool TShellTreeView::selectPath(const QString& wanted)
     setCurrentItem(item);
     item->setSelected(true);
     scrollToItem(item);
+    // Keep the start of the entry's name in view rather than its end.
+    const int left = visualItemRect(item).left();
+    if (left < 0 || left > viewport()->width() / 2)
+        horizontalScrollBar()->setValue(std::max(0, horizontalScrollBar()->value() + left - 4));
     return true;
 }
 
