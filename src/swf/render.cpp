@@ -656,6 +656,165 @@ void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m
     }
 }
 
+// One run of text with one format, from an edit field's text or HTML.
+struct TextRun {
+    QString text;
+    const FontCharacter* font = nullptr;
+    double size = 240;   // twips
+    QColor color;
+};
+struct TextLine {
+    std::vector<TextRun> runs;
+    int align = 0;
+};
+
+const FontCharacter* findFont(const Movie& movie, const QString& name, bool bold, bool italic,
+                              const FontCharacter* fallback)
+{
+    const FontCharacter* byName = nullptr;
+    for (const auto& [id, c] : movie.dictionary) {
+        if (c->kind() != CharacterKind::Font)
+            continue;
+        const auto* f = static_cast<const FontCharacter*>(c.get());
+        if (f->glyphs.empty() || f->name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (f->bold == bold && f->italic == italic)
+            return f;
+        if (!byName)
+            byName = f;
+    }
+    return byName ? byName : fallback;
+}
+
+QString decodeEntities(QString s)
+{
+    s.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    s.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    s.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    s.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    s.replace(QLatin1String("&nbsp;"), QString(QChar(0xa0)));
+    s.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return s;
+}
+
+QString attribute(const QString& tag, const QString& name)
+{
+    static const QRegularExpression re(QStringLiteral("(\\w+)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|(\\S+))"));
+    auto it = re.globalMatch(tag);
+    while (it.hasNext()) {
+        const auto mt = it.next();
+        if (mt.captured(1).compare(name, Qt::CaseInsensitive) == 0)
+            return mt.captured(2) + mt.captured(3) + mt.captured(4);
+    }
+    return {};
+}
+
+// Splits the field's text into lines of formatted runs. HTML knows
+// <b>, <i>, <font face size color>, <p align>, <br> and entities.
+std::vector<TextLine> layoutRuns(const Movie& movie, const EditTextCharacter& t, const FontCharacter* base)
+{
+    struct Format {
+        QString face;
+        bool bold = false, italic = false;
+        double size = 240;
+        QColor color;
+    };
+    Format f;
+    f.face = base ? base->name : QString();
+    // HTML text sets bold and italic by its own tags.
+    f.bold = !t.html && base && base->bold;
+    f.italic = !t.html && base && base->italic;
+    f.size = t.fontHeight;
+    f.color = t.color;
+    std::vector<Format> stack;
+    std::vector<TextLine> lines(1);
+    lines.back().align = t.align;
+    auto addRun = [&](const QString& text) {
+        if (text.isEmpty())
+            return;
+        TextRun r;
+        r.text = text;
+        r.font = findFont(movie, f.face, f.bold, f.italic, base);
+        r.size = f.size;
+        r.color = f.color;
+        lines.back().runs.push_back(r);
+    };
+    auto newLine = [&] {
+        const int align = lines.back().align;
+        lines.emplace_back();
+        lines.back().align = align;
+    };
+    const QString& src = t.text;
+    QString buf;
+    for (qsizetype i = 0; i < src.size(); ++i) {
+        const QChar ch = src[i];
+        if (t.html && ch == u'<') {
+            const qsizetype end = src.indexOf(u'>', i);
+            if (end < 0)
+                break;
+            const QString tag = src.mid(i + 1, end - i - 1).trimmed();
+            i = end;
+            addRun(decodeEntities(buf));
+            buf.clear();
+            const bool closing = tag.startsWith(u'/');
+            const QString name = (closing ? tag.mid(1) : tag).section(u' ', 0, 0).toLower();
+            if (name == QLatin1String("br")) {
+                newLine();
+            } else if (name == QLatin1String("p") || name == QLatin1String("li")) {
+                if (closing) {
+                    newLine();
+                } else {
+                    const QString al = attribute(tag, QStringLiteral("align")).toLower();
+                    if (!lines.back().runs.empty())
+                        newLine();
+                    lines.back().align = al == QLatin1String("right") ? 1 : al == QLatin1String("center") ? 2 : al == QLatin1String("justify") ? 3 : al == QLatin1String("left") ? 0 : lines.back().align;
+                }
+            } else if (name == QLatin1String("b") || name == QLatin1String("i") || name == QLatin1String("font") ||
+                       name == QLatin1String("u") || name == QLatin1String("a") || name == QLatin1String("span") ||
+                       name == QLatin1String("textformat")) {
+                if (closing) {
+                    if (!stack.empty()) {
+                        f = stack.back();
+                        stack.pop_back();
+                    }
+                } else {
+                    stack.push_back(f);
+                    if (name == QLatin1String("b"))
+                        f.bold = true;
+                    else if (name == QLatin1String("i"))
+                        f.italic = true;
+                    else if (name == QLatin1String("font")) {
+                        const QString face = attribute(tag, QStringLiteral("face"));
+                        if (!face.isEmpty())
+                            f.face = face;
+                        bool ok = false;
+                        const double size = attribute(tag, QStringLiteral("size")).toDouble(&ok);
+                        if (ok && size > 0)
+                            f.size = size * 20;
+                        const QString color = attribute(tag, QStringLiteral("color"));
+                        if (QColor::isValidColorName(color))
+                            f.color = QColor::fromString(color);
+                    }
+                }
+            }
+            continue;
+        }
+        if (ch == u'\r' || ch == u'\n') {
+            addRun(t.html ? decodeEntities(buf) : buf);
+            buf.clear();
+            newLine();
+            if (ch == u'\r' && i + 1 < src.size() && src[i + 1] == u'\n')
+                ++i;
+            continue;
+        }
+        buf += ch;
+    }
+    addRun(t.html ? decodeEntities(buf) : buf);
+    if (lines.size() > 1 && lines.back().runs.empty())
+        lines.pop_back();
+    return lines;
+}
+
 void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx)
 {
     const QRectF box(t.bounds.xMin, t.bounds.yMin, t.bounds.xMax - t.bounds.xMin, t.bounds.yMax - t.bounds.yMin);
@@ -668,48 +827,53 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
         p.setBrush(cx.apply(QColor(Qt::white)));
         p.drawRect(box);
     }
-    const FontCharacter* font = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
-    if (!font || font->glyphs.empty())
-        return;   // device fonts are drawn by the text layout below when available
-    QString text = t.text;
-    if (t.html) {
-        QString plain;
-        bool inTag = false;
-        for (const QChar ch : text) {
-            if (ch == u'<') inTag = true;
-            else if (ch == u'>') inTag = false;
-            else if (!inTag) plain += ch;
-        }
-        text = plain;
-    }
-    const double scale = t.fontHeight / font->emSquare;
-    const double ascent = font->hasLayout ? font->ascent * scale : t.fontHeight * 0.8;
-    const double descent = font->hasLayout ? font->descent * scale : t.fontHeight * 0.2;
-    const double lineHeight = ascent + descent + t.leading;
-    double y = box.top() + 40 + ascent;
+    const FontCharacter* base = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
+    if (!base || base->glyphs.empty())
+        return;   // text in device fonts is not drawn
     p.setPen(Qt::NoPen);
-    p.setBrush(cx.apply(t.color));
-    const QStringList lines = text.split(QRegularExpression("[\r\n]"));
-    for (const QString& line : lines) {
-        double width = 0;
-        for (const QChar ch : line) {
-            const int gi = font->glyphIndex(ch.unicode());
-            if (gi >= 0 && size_t(gi) < font->advances.size())
-                width += font->advances[size_t(gi)] * scale;
+    const std::vector<TextLine> lines = layoutRuns(movie_, t, base);
+    // Text starts inside a 2-pixel gutter.
+    double top = box.top() + 40;
+    for (const TextLine& line : lines) {
+        double ascent = 0, descent = 0, width = 0;
+        for (const TextRun& r : line.runs) {
+            if (!r.font)
+                continue;
+            const double scale = r.size / r.font->emSquare;
+            ascent = std::max(ascent, r.font->hasLayout ? r.font->ascent * scale : r.size * 0.8);
+            descent = std::max(descent, r.font->hasLayout ? r.font->descent * scale : r.size * 0.2);
+            for (const QChar ch : r.text) {
+                const int gi = r.font->glyphIndex(ch.unicode());
+                width += (gi >= 0 && size_t(gi) < r.font->advances.size() ? r.font->advances[size_t(gi)] : 0) * scale;
+            }
         }
+        if (line.runs.empty()) {
+            const double scale = t.fontHeight / base->emSquare;
+            ascent = base->hasLayout ? base->ascent * scale : t.fontHeight * 0.8;
+            descent = base->hasLayout ? base->descent * scale : t.fontHeight * 0.2;
+        }
+        const double baseline = top + ascent;
         double x = box.left() + 40 + t.leftMargin + t.indent;
         const double avail = box.width() - 80 - t.leftMargin - t.rightMargin;
-        if (t.align == 1) x += avail - width;
-        else if (t.align == 2) x += (avail - width) / 2;
-        for (const QChar ch : line) {
-            const int gi = font->glyphIndex(ch.unicode());
-            if (gi < 0 || size_t(gi) >= font->glyphs.size())
+        if (line.align == 1)
+            x += avail - width;
+        else if (line.align == 2)
+            x += (avail - width) / 2;
+        for (const TextRun& r : line.runs) {
+            if (!r.font)
                 continue;
-            p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, y) * m);
-            p.drawPath(font->glyphs[size_t(gi)]);
-            x += (size_t(gi) < font->advances.size() ? font->advances[size_t(gi)] : font->emSquare / 2) * scale;
+            const double scale = r.size / r.font->emSquare;
+            p.setBrush(cx.apply(r.color));
+            for (const QChar ch : r.text) {
+                const int gi = r.font->glyphIndex(ch.unicode());
+                if (gi >= 0 && size_t(gi) < r.font->glyphs.size()) {
+                    p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, baseline) * m);
+                    p.drawPath(r.font->glyphs[size_t(gi)]);
+                }
+                x += (gi >= 0 && size_t(gi) < r.font->advances.size() ? r.font->advances[size_t(gi)] : 0) * scale;
+            }
         }
-        y += lineHeight;
+        top += ascent + descent + t.leading;
     }
 }
 
