@@ -371,12 +371,13 @@ private:
     QByteArray jpegTables;
     std::unordered_map<int, FontCharacter*> fonts;
 
+    // Returns false when the id was taken: the first definition of an id
+    // wins, as in the Flash Player, and the new one is dropped.
     template <class T>
-    void define(int id, std::shared_ptr<T> c)
+    bool define(int id, std::shared_ptr<T> c)
     {
         c->id = id;
-        // The first definition of an id wins, as in the Flash Player.
-        movie.dictionary.emplace(id, std::move(c));
+        return movie.dictionary.emplace(id, std::move(c)).second;
     }
 
     void defineShape(const Tag& t);
@@ -646,8 +647,9 @@ void Loader::defineFont(const Tag& t)
                 c->advances.push_back(r.s16());
         }
     }
-    fonts[id] = c.get();
-    define(id, c);
+    FontCharacter* font = c.get();
+    if (define(id, c))
+        fonts[id] = font;
 }
 
 void Loader::defineFontInfo(const Tag& t)

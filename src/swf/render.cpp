@@ -560,7 +560,10 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
 
 void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx)
 {
-    p.setTransform(m);
+    // Without antialiasing a pixel is filled when its centre is inside;
+    // the Flash Player gives a centre lying exactly on an edge to the
+    // shape above and left of it, which a tiny nudge reproduces.
+    const QTransform fillTransform = aa_ ? m : m * QTransform::fromTranslate(-0.01, -0.01);
     const double scale = transformScale(m);
     for (const CompiledLayer& layer : s.layers) {
         for (size_t i = 0; i < layer.fillPaths.size(); ++i) {
@@ -572,6 +575,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             if (brush.style() == Qt::NoBrush)
                 continue;
             p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
+            p.setTransform(fillTransform);
             p.setPen(Qt::NoPen);
             p.setBrush(brush);
             p.drawPath(path);
@@ -600,6 +604,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 pen.setMiterLimit(std::max(1.0, ls.miterLimit));
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
+            p.setTransform(m);
             p.drawPath(path);
         }
     }

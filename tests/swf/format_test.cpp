@@ -343,3 +343,43 @@ TEST(SwfWriter, SoundTagsRoundTrip)
 }
 
 } // namespace
+
+namespace {
+
+// Found by the fuzzer: a second DefineFont with a taken id was dropped
+// while font info tags still went to it.
+TEST(SwfDamaged, DuplicateFontIdsKeepTheFirstFont)
+{
+    auto fontTag = [](int id, int glyphs) {
+        BitWriter w;
+        w.u16(uint16_t(id));
+        // Offsets table, then one empty glyph shape (bits 1/0, end) each.
+        for (int i = 0; i < glyphs; ++i)
+            w.u16(uint16_t(glyphs * 2 + i * 2));
+        for (int i = 0; i < glyphs; ++i) {
+            w.u8(0x10);
+            w.u8(0x00);
+        }
+        return w.data();
+    };
+    SwfWriter sw;
+    sw.tag(kDefineFont, fontTag(5, 2));
+    sw.tag(kDefineFont, fontTag(5, 3));
+    BitWriter info;
+    info.u16(5);
+    info.u8(4);
+    info.bytes("Sans");
+    info.u8(0);
+    info.u8('A');
+    info.u8('B');
+    sw.tag(kDefineFontInfo, info.data());
+    sw.showFrame();
+    const auto movie = LoadMovie(sw.finish());
+    const auto* font = movie->get<FontCharacter>(5);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->glyphs.size(), 2u);
+    EXPECT_EQ(font->name, QStringLiteral("Sans"));
+    EXPECT_EQ(font->glyphIndex('B'), 1);
+}
+
+} // namespace
