@@ -4,6 +4,7 @@
 #include "app/contact.h"
 #include "app/tool_images.h"
 #include "app/ui_font.h"
+#include "capture/region_frame.h"
 #include "platform/desktop.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -105,22 +106,6 @@ void forward(QAction* from, QAction* to)
     QObject::connect(from, &QAction::triggered, to, [to] { to->trigger(); });
 }
 
-// The region frame: a rectangle outline with a clear inside.
-class TShape final : public QWidget {
-public:
-    using QWidget::QWidget;
-    QColor penColor = Qt::red;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setPen(QPen(penColor, 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-};
-
 bool insideOf(const QObject* object, const QWidget* ancestor)
 {
     for (const QObject* o = object; o; o = o->parent())
@@ -210,8 +195,10 @@ void TMFrm::CreateForms()
     createFullFrm();      // TFullFrm
     if (!aboutFrm_)       // TAboutFrm
         aboutFrm_ = new TAboutFrm(this);
+    createSaveFrm();      // TSaveFrm
     createPlyPFrm();      // TPlyPFrm
     createCTMFrm();       // TCTMFrm
+    createReportForm();   // TfrmReport
     createSearchFrm();    // TfrmSearch
 }
 
@@ -612,10 +599,11 @@ void TMFrm::createLayout()
     FlashPanel = named(new QWidget(MainSplitter), "FlashPanel");
     FlashPanel->setAutoFillBackground(true);
     PaintBox1 = named(new QWidget(FlashPanel), "PaintBox1");
-    auto* shape = new TShape(FlashPanel);
-    CutShape = named(static_cast<QWidget*>(shape), "CutShape");
-    CutShape->setGeometry(32, 8, 241, 177);
-    CutShape->setCursor(Qt::SizeAllCursor);
+    // The region frame waits, hidden, behind the player until it is shown.
+    CutShape = named(new TCutShape(FlashPanel), "CutShape");
+    CutShape->setFramePos(QPoint(32, 8));
+    CutShape->setFrameSize(241, 177);
+    CutShape->hide();
     FlashMain = named(new TShockwaveFlash(FlashPanel), "FlashMain");
     FlashMain->setGeometry(FlashPanel->rect());
     FlashMain->raise();
@@ -681,6 +669,7 @@ void TMFrm::connectHandlers()
     on(ToolButton6, &TMFrm::mnuHelpMailtoClick);
     connectPlaybackHandlers();
     connectSourcesHandlers();
+    connectCaptureHandlers();
 
     // The context menu forwards to the main menu.
     const std::pair<QAction*, QAction*> popupForwards[] = {

@@ -6,6 +6,7 @@
 #include "sources/list_box.h"
 #include "sources/shell_tree.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -37,6 +38,10 @@ class TFullFrm;
 class TPlyPFrm;
 class TCTMFrm;
 class TfrmSearch;
+class TCutShape;
+class TSaveFrm;
+class TfrmReport;
+class TQRCompositeReport;
 struct MovieOpenTargets;
 
 // The application-wide message hook: takes right-button presses addressed
@@ -171,6 +176,31 @@ public:
     const QString& cacheFolder() const { return cacheFolder_; }
     bool cacheSearchRunning() const { return ieSearch_.isRunning(); }
     TfrmSearch* frmSearch = nullptr;
+    // ---- capture ----
+    // The picture the player shows, at its pixel size, 32 bits per pixel.
+    QImage GrabFrame() const;
+    // Writes the frame in the format ".jpg", ".gif" or ".bmp" chooses (letter
+    // case ignored); any other extension writes nothing. True when written.
+    bool SaveFrameImage(const QString& Ext, const QString& FileName);
+    void mnuCaptureSaveClick();
+    void mnuCaptureShowClick();
+    void mnuCaptureCutRectImgClick();
+    void mnuCaptureZoomOutClick();
+    void mnuCaptureZoomInClick();
+    void mnuCaptureRectColClick();
+    void CutShapeMouseDown(Qt::MouseButton button, const QPoint& pos);
+    void CutShapeMouseMove(const QPoint& pos);
+    void CutShapeMouseUp(Qt::MouseButton button, const QPoint& pos);
+    void TCNClick();
+    void mnuFileReportClick();
+    void QRCompositeReport1AddReports(TQRCompositeReport& report);
+    // The timed capture window and the print report, made once by CreateForms.
+    void createSaveFrm();
+    void createReportForm();
+    TSaveFrm* SaveFrm = nullptr;
+    TfrmReport* frmReport = nullptr;
+    TQRCompositeReport* QRCompositeReport1 = nullptr;
+    // ---- end capture
 
     // ---- components, named as in the design (objectName = member name)
     QMenuBar* MainMenu1 = nullptr;
@@ -379,7 +409,7 @@ public:
     QWidget* Splitter2 = nullptr;
     QWidget* FlashPanel = nullptr;
     QWidget* PaintBox1 = nullptr;
-    QWidget* CutShape = nullptr;
+    TCutShape* CutShape = nullptr;
     TShockwaveFlash* FlashMain = nullptr;
 
     TStatusBar* StatusBar = nullptr;
@@ -414,6 +444,7 @@ private:
     void createLayout();
     void createComponents();
     void connectHandlers();
+    void connectCaptureHandlers();
     void FormCreate(const QString& movieArgument);
     bool FormCloseQuery();
     MovieOpenTargets openTargets();
@@ -446,6 +477,9 @@ private:
     std::unique_ptr<threadFrm> frameCounter_;
     QPointer<TAboutFrm> aboutFrm_;
     int fullScreen_ = 0;
+    // The region frame's drag: the grab point in the frame and whether a drag runs.
+    QPoint cutShapeGrab_;
+    bool cutShapeDragging_ = false;
 };
 
 } // namespace plovex

@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
+class QWidget;
+
 namespace plovex {
 
 // A shared file dialog (OpenD, SaveD). Commands set only what they name;
@@ -53,6 +56,12 @@ public:
     // dialog's fileName/files/filterIndex (or color) hold the answer.
     virtual bool execute(FileDialog& dialog) = 0;
     virtual bool execute(ColorDialog& dialog) = 0;
+    // Runs a modal dialog of the program's own making (the print dialog);
+    // true when the user confirms. Without a window system: false.
+    virtual bool runDialog(QDialog& dialog) { return (void)dialog, false; }
+    // Shows the print preview and returns once the user has closed it; the
+    // other windows stay usable meanwhile. Without a window system: nothing.
+    virtual void showPrintPreview(QWidget& preview) { (void)preview; }
 
     void information(const QString& text) { messageBox(QStringLiteral("Information"), text, MessageIcon::Information); }
 };

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -119,8 +121,19 @@ bool WidgetPrompts::execute(FileDialog& d)
         const int index = std::clamp(d.filterIndex, 1, int(filters.size()));
         dialog.selectNameFilter(filters[index - 1]);
     }
-    if (d.defaultExt && !d.defaultExt->isEmpty())
-        dialog.setDefaultSuffix(d.defaultExt->startsWith(u'.') ? d.defaultExt->mid(1) : *d.defaultExt);
+    // With a default extension, a name typed without one gets the extension
+    // of the selected type. The dialog adds it itself (so its overwrite
+    // question sees the full name), following the type the user selects.
+    if (save && d.defaultExt) {
+        const auto suffixFor = [&d, filters](const QString& nameFilter) {
+            const qsizetype at = filters.indexOf(nameFilter);
+            const QString withExt = WithDefaultExtension(QStringLiteral("x"), d.filter, int(at) + 1, d.defaultExt);
+            return withExt.size() > 2 ? withExt.mid(2) : QString();
+        };
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixFor](const QString& f) { dialog.setDefaultSuffix(suffixFor(f)); });
+    }
     if (!d.initialDir.isEmpty())
         dialog.setDirectory(d.initialDir);
     if (!d.fileName.isEmpty())
@@ -128,12 +141,71 @@ bool WidgetPrompts::execute(FileDialog& d)
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    d.files = dialog.selectedFiles();
-    d.fileName = d.files.isEmpty() ? QString() : d.files.front();
     const qsizetype chosen = filters.indexOf(dialog.selectedNameFilter());
     if (chosen >= 0)
         d.filterIndex = int(chosen) + 1;
+    d.files = dialog.selectedFiles();
+    if (save) {
+        for (QString& f : d.files)
+            f = WithDefaultExtension(f, d.filter, d.filterIndex, d.defaultExt);
+    }
+    d.fileName = d.files.isEmpty() ? QString() : d.files.front();
     return !d.files.isEmpty();
+}
+
+QString WithDefaultExtension(const QString& chosen, const QString& filter, int filterIndex,
+                             const std::optional<QString>& defaultExt)
+{
+    if (!defaultExt)
+        return chosen;
+    const QString name = chosen.section(u'/', -1);
+    if (name.isEmpty() || name.contains(u'.'))
+        return chosen;
+    const QStringList parts = filter.split(u'|');
+    const qsizetype patternAt = 2 * qsizetype(filterIndex - 1) + 1;
+    if (filterIndex >= 1 && patternAt < parts.size()) {
+        const QString pattern = parts[patternAt].split(u';').front().trimmed();
+        if (pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2 && !pattern.mid(2).contains(u'*')
+            && !pattern.mid(2).contains(u'?'))
+            return chosen + pattern.mid(1);
+    }
+    if (!defaultExt->isEmpty())
+        return chosen + (defaultExt->startsWith(u'.') ? *defaultExt : u'.' + *defaultExt);
+    return chosen;
+}
+
+bool WidgetPrompts::runDialog(QDialog& dialog)
+{
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void WidgetPrompts::showPrintPreview(QWidget& preview)
+{
+    // The preview is not modal: the caller waits in a loop of its own until
+    // the window is closed, and the other windows go on working.
+    class Watcher final : public QObject {
+    public:
+        explicit Watcher(QEventLoop& loop) : loop_(loop) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Hide || event->type() == QEvent::Close)
+                loop_.quit();
+            return false;
+        }
+
+    private:
+        QEventLoop& loop_;
+    };
+    QEventLoop loop;
+    Watcher watcher(loop);
+    preview.installEventFilter(&watcher);
+    preview.show();
+    preview.raise();
+    preview.activateWindow();
+    if (preview.isVisible())
+        loop.exec();
+    preview.removeEventFilter(&watcher);
+    preview.hide();
 }
 
 bool WidgetPrompts::execute(ColorDialog& d)

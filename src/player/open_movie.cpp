@@ -10,17 +10,6 @@
 
 namespace plovex {
 
-QString FileExtension(const QString& path)
-{
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot < 0)
-        return {};
-    const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    if (slash > dot)
-        return {};
-    return path.mid(dot);
-}
-
 MovieKind KindOfMovieFile(const QString& path)
 {
     const QString ext = FileExtension(path).toUpper();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/image_files.h"
+
 #include <QString>
 #include <functional>
 
@@ -26,9 +28,7 @@ struct MovieOpenTargets {
 
 enum class MovieKind { Swf, Projector, Other };
 
-// The extension of a file name: from its last dot on, provided no path
-// separator follows that dot; empty when there is none.
-QString FileExtension(const QString& path);
+// FileExtension (capture/image_files.h) gives a file name's extension.
 // ".swf" a movie, ".exe" a projector (letter case ignored), else neither.
 MovieKind KindOfMovieFile(const QString& path);
 

@@ -380,7 +380,10 @@ TEST_F(MainFormTest, ContextItemsAndButtonsRunTheMainMenuItem)
 {
     TMFrm& f = make();
     f.EnableCommands(true);
-    prompts.cancelFile();   // OpenTB runs the open dialog
+    // CutP, OpenTB and SaveTB run the capture's save dialog, the open
+    // dialog and the save dialog again.
+    for (int i = 0; i < 3; ++i)
+        prompts.cancelFile();
     prompts.inputAnswers.push_back(std::nullopt);   // PopMenuGoto and TBGoto ask for a frame
     prompts.inputAnswers.push_back(std::nullopt);
     struct Pair {

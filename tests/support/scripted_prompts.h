@@ -19,7 +19,7 @@ namespace plovex::test {
 
 class ScriptedPrompts : public Prompts {
 public:
-    enum class Kind { Message, Box, Confirm, Error, Input, FileDialog, ColorDialog };
+    enum class Kind { Message, Box, Confirm, Error, Input, FileDialog, ColorDialog, Dialog, PrintPreview };
 
     struct Shown {
         Kind kind;
@@ -41,6 +41,10 @@ public:
     std::deque<std::optional<QString>> inputAnswers;                 // nullopt: Cancel
     std::deque<std::function<bool(FileDialog&)>> fileDialogAnswers;  // sets fileName etc.
     std::deque<std::optional<QColor>> colorAnswers;                  // nullopt: Cancel
+    std::deque<std::function<bool(QDialog&)>> dialogAnswers;         // runDialog: may set the
+                                                                     // dialog up, true for OK
+    // Runs while the print preview is "open"; the preview closes when it returns.
+    std::function<void(QWidget&)> printPreviewAnswer;
 
     // Answers a file dialog with one path (OK).
     void answerFile(const QString& path)
@@ -123,6 +127,23 @@ public:
             return false;
         dialog.color = *answer;
         return true;
+    }
+    bool runDialog(QDialog& dialog) override
+    {
+        shown.push_back({Kind::Dialog, {}, {}});
+        if (dialogAnswers.empty()) {
+            ADD_FAILURE() << "unexpected dialog";
+            return false;
+        }
+        auto answer = std::move(dialogAnswers.front());
+        dialogAnswers.pop_front();
+        return answer(dialog);
+    }
+    void showPrintPreview(QWidget& preview) override
+    {
+        shown.push_back({Kind::PrintPreview, {}, {}});
+        if (printPreviewAnswer)
+            printPreviewAnswer(preview);
     }
 };
 
