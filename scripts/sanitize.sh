@@ -29,19 +29,21 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
 if ((fuzzing)) && ((fuzz_seconds > 0)); then
   for fuzzer in "$build"/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
+    [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
     corpus=$(mktemp -d)
-    seeds=fuzz/seeds/${name#fuzz_}
-    [ -d "$seeds" ] || seeds=
+    log=$(mktemp)
+    seeds=()
+    [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
     echo "fuzz: $name for ${fuzz_seconds}s"
-    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" $seeds 2>&1 \
-      | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done|==[0-9]+==ERROR|SUMMARY)' || true
-    status=${PIPESTATUS[0]}
-    rm -rf "$corpus"
+    status=0
+    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+    grep -E '^(Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
     if ((status != 0)); then
+      tail -n 60 "$log"
       echo "fuzz: $name found a fault (exit $status)"
       exit 1
     fi
+    rm -rf "$corpus" "$log"
   done
 fi

@@ -220,6 +220,12 @@ static QByteArray lzmaCapped(const uint8_t* props, const uint8_t* data, size_t s
     filters[1].id = LZMA_VLI_UNKNOWN;
     if (lzma_properties_decode(&filters[0], nullptr, props, 5) != LZMA_OK)
         return {};
+    // The dictionary is allocated up front at the size the header names. A
+    // dictionary larger than the output is never used, so a hostile header
+    // cannot make us reserve gigabytes.
+    auto* lzmaOptions = static_cast<lzma_options_lzma*>(filters[0].options);
+    const uint64_t dictCap = std::clamp<uint64_t>(want, LZMA_DICT_SIZE_MIN, uint64_t(1) << 28);
+    lzmaOptions->dict_size = uint32_t(std::clamp<uint64_t>(lzmaOptions->dict_size, LZMA_DICT_SIZE_MIN, dictCap));
     lzma_stream strm = LZMA_STREAM_INIT;
     const lzma_ret init = lzma_raw_decoder(&strm, filters);
     free(filters[0].options);

@@ -141,6 +141,11 @@ TEST(SwfDamaged, HugeDeclaredLengthsAreCapped)
     zws[4] = zws[5] = zws[6] = zws[7] = char(0xff);
     movie = LoadMovie(zws);
     EXPECT_EQ(movie->root.frames.size(), 10u);
+    // An LZMA dictionary of 4 GiB in the properties is cut to what the
+    // movie can use (found by fuzzing: it was allocated as declared).
+    zws[13] = zws[14] = zws[15] = zws[16] = char(0xff);
+    movie = LoadMovie(zws);
+    EXPECT_EQ(movie->root.frames.size(), 10u);
 
     // A tag that declares a length far past the end of the file.
     SwfWriter w;
