@@ -294,6 +294,7 @@ TPreviewFrm::TPreviewFrm(TQRCompositeReport& report, QWidget* parent)
     PageArea->setBackgroundRole(QPalette::Dark);
     PageView = named(new QLabel(PageArea), QStringLiteral("PageView"));
     PageArea->setWidget(PageView);
+    PageArea->viewport()->installEventFilter(this);
     layout->addWidget(PageArea, 1);
 
     StatusBar = named(new QStatusBar(this), QStringLiteral("StatusBar"));
@@ -308,7 +309,9 @@ TPreviewFrm::TPreviewFrm(TQRCompositeReport& report, QWidget* parent)
     resize(820, 640);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
-        resize(std::min(820, avail.width()), std::min(avail.height() - 40, 900));
+        // Wide enough for every toolbar command, so none hides behind the overflow button.
+        const int wanted = std::max(820, ToolBar->sizeHint().width() + CloseBtn->sizeHint().width() + 40);
+        resize(std::min(wanted, avail.width()), std::min(avail.height() - 40, 900));
         move(avail.center() - rect().center());
     }
     ZoomToFit();
@@ -451,13 +454,15 @@ void TPreviewFrm::SavePdf(const QString& fileName) const
         throw PlovexError(QStringLiteral("Cannot create file \"%1\"").arg(fileName));
 }
 
-void TPreviewFrm::resizeEvent(QResizeEvent* event)
+bool TPreviewFrm::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget::resizeEvent(event);
-    if (fit_ == Fit::Whole)
-        ZoomToFit();
-    else if (fit_ == Fit::Width)
-        ZoomToWidth();
+    if (watched == PageArea->viewport() && event->type() == QEvent::Resize) {
+        if (fit_ == Fit::Whole)
+            ZoomToFit();
+        else if (fit_ == Fit::Width)
+            ZoomToWidth();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace plovex

@@ -169,7 +169,9 @@ public:
     QLabel* PagePanel = nullptr;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // Keeps a fitted zoom fitted when the page area changes size (also the
+    // first layout, which gives the area its real size only after showing).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setZoom(int percent);

@@ -2,11 +2,13 @@
 #include "capturegui/capture_fixture.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollArea>
 
 using namespace plovex;
 using plovex::test::CaptureFixture;
@@ -80,6 +82,14 @@ TEST_F(PrintPreviewTest, TheCommandWritesReportImgAndPreviewsIt)
         auto* preview = qobject_cast<TPreviewFrm*>(&window);
         ASSERT_NE(preview, nullptr);
         EXPECT_EQ(preview->PagePanel->text(), QStringLiteral("Page 1 of 1"));
+        // Once laid out on screen, the whole page fits the page area at a readable zoom.
+        window.show();
+        QCoreApplication::processEvents();
+        const QSize room = preview->PageArea->viewport()->size();
+        EXPECT_GT(preview->zoom(), 20);
+        EXPECT_LE(preview->PageView->width(), room.width());
+        EXPECT_LE(preview->PageView->height(), room.height());
+        EXPECT_GT(preview->PageView->height(), room.height() * 3 / 4);
         preview->Zoom100();
         EXPECT_EQ(preview->ZoomPanel->text(), QStringLiteral("100%"));
         EXPECT_EQ(preview->PageView->size(), QSize(794, 1123));
