@@ -37,6 +37,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <array>
+
 namespace plovex {
 
 namespace {
@@ -91,6 +93,28 @@ QActionGroup* exclusiveGroup(QObject* parent, const char* name)
     auto* group = named(new QActionGroup(parent), name);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     return group;
+}
+
+// The rate submenu of the main menu and of the context menu: the default
+// rate, the fixed rates and reverse play, one exclusive group with the
+// default checked. Only the item names differ between the two menus.
+struct RateItem {
+    QAction** slot;
+    const char* name;
+};
+
+void addRateItems(QMenu* menu, QActionGroup* group, const std::array<RateItem, 9>& items)
+{
+    static const char* const captions[9] = {"默认速率", "5帧/秒",  "10帧/秒", "20帧/秒",      "25帧/秒",
+                                            "30帧/秒",  "40帧/秒", "50帧/秒", "倒放(25帧/秒)"};
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const QString caption = QString::fromUtf8(captions[i]);
+        QAction* action = i == 0 ? item(menu, items[i].name, caption, ToolImage::Play)
+                          : i == 8 ? item(menu, items[i].name, caption, ToolImage::Reverse)
+                                   : item(menu, items[i].name, caption);
+        radio(group, action, i == 0);
+        *items[i].slot = action;
+    }
 }
 
 void makeDefault(QAction* action)
@@ -285,17 +309,10 @@ void TMFrm::createMenus()
     mnuControlPlyNN = submenu(mnuControl, "mnuControlPlyNN", QStringLiteral("播放"));
     radio(groupPlayMain, mnuControlPlyNN->menuAction(), true);
     groupRateMain = exclusiveGroup(this, "groupRateMain");
-    mnuCPlyR = item(mnuControlPlyNN, "mnuCPlyR", QStringLiteral("默认速率"), ToolImage::Play);
-    mnuCplyR5 = item(mnuControlPlyNN, "mnuCplyR5", QStringLiteral("5帧/秒"));
-    mnuCPlyR10 = item(mnuControlPlyNN, "mnuCPlyR10", QStringLiteral("10帧/秒"));
-    mnuCPlyR20 = item(mnuControlPlyNN, "mnuCPlyR20", QStringLiteral("20帧/秒"));
-    mnuCPlyR25 = item(mnuControlPlyNN, "mnuCPlyR25", QStringLiteral("25帧/秒"));
-    mnuCPlyR30 = item(mnuControlPlyNN, "mnuCPlyR30", QStringLiteral("30帧/秒"));
-    mnuCPlyR40 = item(mnuControlPlyNN, "mnuCPlyR40", QStringLiteral("40帧/秒"));
-    mnuCPlyPR50 = item(mnuControlPlyNN, "mnuCPlyPR50", QStringLiteral("50帧/秒"));
-    mnuCPlyBackR = item(mnuControlPlyNN, "mnuCPlyBackR", QStringLiteral("倒放(25帧/秒)"), ToolImage::Reverse);
-    for (QAction* a : {mnuCPlyR, mnuCplyR5, mnuCPlyR10, mnuCPlyR20, mnuCPlyR25, mnuCPlyR30, mnuCPlyR40, mnuCPlyPR50, mnuCPlyBackR})
-        radio(groupRateMain, a, a == mnuCPlyR);
+    addRateItems(mnuControlPlyNN, groupRateMain,
+                 {{{&mnuCPlyR, "mnuCPlyR"}, {&mnuCplyR5, "mnuCplyR5"}, {&mnuCPlyR10, "mnuCPlyR10"},
+                   {&mnuCPlyR20, "mnuCPlyR20"}, {&mnuCPlyR25, "mnuCPlyR25"}, {&mnuCPlyR30, "mnuCPlyR30"},
+                   {&mnuCPlyR40, "mnuCPlyR40"}, {&mnuCPlyPR50, "mnuCPlyPR50"}, {&mnuCPlyBackR, "mnuCPlyBackR"}}});
     mnuControlStopN = item(mnuControl, "mnuControlStopN", QStringLiteral("暂停"), ToolImage::Pause);
     radio(groupPlayMain, mnuControlStopN);
     N18 = separator(mnuControl, "N18");
@@ -392,17 +409,10 @@ void TMFrm::createPopupMenus()
     PlyP = submenu(PopupMenu1, "PlyP", QStringLiteral("播放"));
     radio(groupPlayPopup, PlyP->menuAction(), true);
     groupRatePopup = exclusiveGroup(this, "groupRatePopup");
-    PlyPR = item(PlyP, "PlyPR", QStringLiteral("默认速率"), ToolImage::Play);
-    PlyPR5 = item(PlyP, "PlyPR5", QStringLiteral("5帧/秒"));
-    PlyPR10 = item(PlyP, "PlyPR10", QStringLiteral("10帧/秒"));
-    PlyPR20 = item(PlyP, "PlyPR20", QStringLiteral("20帧/秒"));
-    PlyPr25 = item(PlyP, "PlyPr25", QStringLiteral("25帧/秒"));
-    PlyPR30 = item(PlyP, "PlyPR30", QStringLiteral("30帧/秒"));
-    PlyPR40 = item(PlyP, "PlyPR40", QStringLiteral("40帧/秒"));
-    PlyPR50 = item(PlyP, "PlyPR50", QStringLiteral("50帧/秒"));
-    PlyBackR = item(PlyP, "PlyBackR", QStringLiteral("倒放(25帧/秒)"), ToolImage::Reverse);
-    for (QAction* a : {PlyPR, PlyPR5, PlyPR10, PlyPR20, PlyPr25, PlyPR30, PlyPR40, PlyPR50, PlyBackR})
-        radio(groupRatePopup, a, a == PlyPR);
+    addRateItems(PlyP, groupRatePopup,
+                 {{{&PlyPR, "PlyPR"}, {&PlyPR5, "PlyPR5"}, {&PlyPR10, "PlyPR10"}, {&PlyPR20, "PlyPR20"},
+                   {&PlyPr25, "PlyPr25"}, {&PlyPR30, "PlyPR30"}, {&PlyPR40, "PlyPR40"}, {&PlyPR50, "PlyPR50"},
+                   {&PlyBackR, "PlyBackR"}}});
     StopP = item(PopupMenu1, "StopP", QStringLiteral("暂停"), ToolImage::Pause);
     radio(groupPlayPopup, StopP);
     N9 = separator(PopupMenu1, "N9");
@@ -860,13 +870,7 @@ bool TMFrm::FormCloseQuery()
 
 void TMFrm::closeEvent(QCloseEvent* event)
 {
-    bool canClose = false;
-    try {
-        canClose = FormCloseQuery();
-    } catch (...) {
-        ReportCurrentException();
-    }
-    if (canClose)
+    if (GuardedCloseQuery([this] { return FormCloseQuery(); }))
         event->accept();
     else
         event->ignore();

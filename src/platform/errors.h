@@ -47,4 +47,17 @@ auto Guarded(F&& handler)
     };
 }
 
+// Asks a window's close question (a handler that may throw): an error is
+// reported and the window stays open, since nothing confirmed the close.
+template <typename F>
+bool GuardedCloseQuery(F&& query)
+{
+    try {
+        return std::forward<F>(query)();
+    } catch (...) {
+        ReportCurrentException();
+        return false;
+    }
+}
+
 } // namespace plovex

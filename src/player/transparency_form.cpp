@@ -95,13 +95,7 @@ void TCTMFrm::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    bool canClose = false;
-    try {
-        canClose = FormCloseQuery();
-    } catch (...) {
-        ReportCurrentException();
-    }
-    if (canClose)
+    if (GuardedCloseQuery([this] { return FormCloseQuery(); }))
         event->accept();
     else
         event->ignore();

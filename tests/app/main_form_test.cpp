@@ -6,8 +6,7 @@
 #include "player/shockwave_flash.h"
 #include "player/status_panels.h"
 #include "support/qt_printers.h"
-#include "support/recording_desktop.h"
-#include "support/scripted_prompts.h"
+#include "support/main_form_fixture.h"
 #include "support/swf_fixture.h"
 
 #include <QAction>
@@ -32,39 +31,13 @@ namespace {
 
 const QString kNoSwfMessage = QStringLiteral("文件转换失败，请确认您选择的是exe格式的flash！");
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public test::MainFormFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(programDir.isValid());
-        ASSERT_TRUE(movieDir.isValid());
-        SetProgramFolder(programDir.path());
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SetProgramFolder(QString());
-    }
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = movieDir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
     TMFrm& make(const QString& argument = {})
     {
         form = std::make_unique<TMFrm>(argument);
         return *form;
     }
-    QString panel(int i) const { return form->StatusBar->panelText(i); }
-
-    test::ScriptedPrompts prompts;
-    test::RecordingDesktop desktop;
-    QTemporaryDir programDir;
-    QTemporaryDir movieDir;
-    std::unique_ptr<TMFrm> form;
 };
 
 // Every action that EnableCommands switches, with the state it must have
@@ -124,7 +97,7 @@ TEST_F(MainFormTest, AnOpenEndingInAnErrorLeavesTheCommandsDisabled)
 {
     TMFrm& f = make();
     // A projector that cannot be read raises an error from the extraction.
-    EXPECT_ANY_THROW(f.OpenMovie(movieDir.filePath(QStringLiteral("missing.exe"))));
+    EXPECT_ANY_THROW(f.OpenMovie(work(QStringLiteral("missing.exe"))));
     expectCommandBlock(f, false);
     EXPECT_EQ(f.frameCounter(), nullptr);
 }
@@ -237,7 +210,7 @@ TEST_F(MainFormTest, APlainProgramLeavesAPlaylistOfTwoButNotOfOne)
         int selected;
         QStringList after;
     };
-    const QString other = movieDir.filePath(QStringLiteral("other.swf"));
+    const QString other = work(QStringLiteral("other.swf"));
     const Case cases[] = {
         {{other, plain}, 1, {other}},
         {{plain}, 0, {plain}},
@@ -291,7 +264,7 @@ TEST_F(MainFormTest, OpenDialogOpensAndAppendsToThePlaylist)
 
 TEST_F(MainFormTest, OpenDialogAppendsNothingAfterAReadError)
 {
-    const QString missing = movieDir.filePath(QStringLiteral("gone.exe"));
+    const QString missing = work(QStringLiteral("gone.exe"));
     prompts.answerFile(missing);
     TMFrm& f = make();
     f.mnuFileOpen->trigger();
