@@ -222,6 +222,7 @@ void TMFrm::CreateForms()
     createSaveFrm();      // TSaveFrm
     createPlyPFrm();      // TPlyPFrm
     createCTMFrm();       // TCTMFrm
+    createExeToFrm();     // TExeToFrm
     createReportForm();   // TfrmReport
     createSearchFrm();    // TfrmSearch
 }
@@ -680,6 +681,7 @@ void TMFrm::connectHandlers()
     connectPlaybackHandlers();
     connectSourcesHandlers();
     connectCaptureHandlers();
+    connectExtractHandlers();
 
     // The context menu forwards to the main menu.
     const std::pair<QAction*, QAction*> popupForwards[] = {
@@ -772,6 +774,8 @@ MovieOpenTargets TMFrm::openTargets()
 
 void TMFrm::OpenMovie(const QString& path)
 {
+    if (KindOfMovieFile(path) == MovieKind::Projector)
+        lastProjector_ = path;   // the source of "当前exe转换成swf"
     plovex::OpenMovie(openTargets(), path);
 }
 

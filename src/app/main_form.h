@@ -42,6 +42,7 @@ class TCutShape;
 class TSaveFrm;
 class TfrmReport;
 class TQRCompositeReport;
+class TExeToFrm;
 struct MovieOpenTargets;
 
 // The application-wide message hook: takes right-button presses addressed
@@ -201,6 +202,17 @@ public:
     TfrmReport* frmReport = nullptr;
     TQRCompositeReport* QRCompositeReport1 = nullptr;
     // ---- end capture
+    // ---- extract: sounds, projectors, copies of the movie
+    void mnuCaptureSoundClick();
+    void mnuFileExeToSwfClick();
+    void mnuexeToswfClick();
+    void mnuFileSaveAsClick();
+    // The EXE-to-SWF dialog, made once by CreateForms.
+    void createExeToFrm();
+    TExeToFrm* ExeToFrm = nullptr;
+    // The projector that OpenMovie was last given, empty before the first.
+    const QString& lastProjector() const { return lastProjector_; }
+    // ---- end extract
 
     // ---- components, named as in the design (objectName = member name)
     QMenuBar* MainMenu1 = nullptr;
@@ -461,6 +473,10 @@ private:
     void checkScale(QAction* item, const QString& scale);
     void fullScreenSteps(bool on);
     // ---- end playback ----
+    // ---- extract
+    void connectExtractHandlers();
+    QString lastProjector_;
+    // ---- end extract
     // ---- sources
     void connectSourcesHandlers();
     void createSearchFrm();
