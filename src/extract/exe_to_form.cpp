@@ -40,6 +40,11 @@ QLineEdit* edit(QWidget* parent, const char* name, const QRect& at)
     e->setObjectName(QString::fromLatin1(name));
     e->setFont(dialogFont());
     e->setGeometry(at);
+    // The window's light blue reaches its children; a field to type in
+    // stays white so that it stands out from the window.
+    QPalette palette = e->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    e->setPalette(palette);
     return e;
 }
 
