@@ -272,6 +272,7 @@ TEST(ChoosingTheBackend, ByDesktopNameAndTools)
         ScriptedRunner runner;
         runner.programs = c.programs;
         const auto backend = MakeDesktopWallpaper(runner);
+        EXPECT_EQ(backend->available(), c.chosen != nullptr) << c.desktop;
         if (c.chosen) {
             EXPECT_EQ(backend->name(), c.chosen) << c.desktop;
             continue;

@@ -682,6 +682,7 @@ void TMFrm::connectHandlers()
     connectSourcesHandlers();
     connectCaptureHandlers();
     connectExtractHandlers();
+    connectDesktopHandlers();
 
     // The context menu forwards to the main menu.
     const std::pair<QAction*, QAction*> popupForwards[] = {

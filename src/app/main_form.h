@@ -44,6 +44,7 @@ class TfrmReport;
 class TQRCompositeReport;
 class TExeToFrm;
 struct MovieOpenTargets;
+enum class WallpaperStyle;
 
 // The application-wide message hook: takes right-button presses addressed
 // to the player (or anything inside it) and pops up the player's context
@@ -213,6 +214,18 @@ public:
     // The projector that OpenMovie was last given, empty before the first.
     const QString& lastProjector() const { return lastProjector_; }
     // ---- end extract
+    // ---- desktop: the frame and the movie as the wallpaper
+    void mnuSetWallLClick();
+    void mnuSetWallPClick();
+    void mnuSetWallCClick();
+    void mnuSetSwfPaperClick();
+    void mnuSetRestorePaperClick();
+    void mnuSetDefPaperClick();
+    void mnuSetDisPClick();
+    // Stores the desktop's wallpaper as the user's own in the settings file
+    // unless it is one of the program's own pictures.
+    void RememberUserWallpaper();
+    // ---- end desktop
 
     // ---- components, named as in the design (objectName = member name)
     QMenuBar* MainMenu1 = nullptr;
@@ -477,6 +490,12 @@ private:
     void connectExtractHandlers();
     QString lastProjector_;
     // ---- end extract
+    // ---- desktop
+    void connectDesktopHandlers();
+    void setFrameAsWallpaper(const QString& question, WallpaperStyle style);
+    // Writes the frame to flash.bmp beside the executable; returns its path.
+    QString writeWallpaperPicture();
+    // ---- end desktop
     // ---- sources
     void connectSourcesHandlers();
     void createSearchFrm();

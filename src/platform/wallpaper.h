@@ -17,6 +17,9 @@ public:
     virtual ~DesktopWallpaper() = default;
     // The desktop's name as users know it ("GNOME", "Xfce", ...).
     virtual QString name() const = 0;
+    // False when no wallpaper tool of this desktop answered: every other
+    // operation then fails without changing anything.
+    virtual bool available() const { return true; }
     // The full path of the picture the desktop shows now; empty when none.
     virtual QString getDesktopWallpaper() = 0;
     // Shows the picture at path with style; an empty path (or one of blanks

@@ -314,6 +314,7 @@ class NoWallpaper final : public DesktopWallpaper {
 public:
     explicit NoWallpaper(QString desktop) : desktop_(std::move(desktop)) {}
     QString name() const override { return desktop_; }
+    bool available() const override { return false; }
     QString getDesktopWallpaper() override { fail(); }
     void setDesktopWallpaper(const QString&, WallpaperStyle) override { fail(); }
     void openBackgroundSettings() override { fail(); }

@@ -26,6 +26,8 @@ public:
     // When set, every operation raises PlovexError with this text and
     // changes nothing, as on a desktop the program cannot reach.
     std::optional<QString> failure;
+    // False: the desktop has no wallpaper tool the program can reach.
+    bool reachable = true;
 
     std::vector<SetCall> sets;
     int gets = 0;
@@ -34,6 +36,7 @@ public:
     QStringList log;
 
     QString name() const override { return QStringLiteral("Fake"); }
+    bool available() const override { return reachable; }
 
     QString getDesktopWallpaper() override
     {

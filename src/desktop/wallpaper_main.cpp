@@ -1,0 +1,59 @@
+// plovex-wallpaper PAGE: plays the movie that a wallpaper page names in a
+// loop, as the desktop's background, until another wallpaper replaces it.
+
+#include "desktop/movie_wallpaper.h"
+#include "desktop/wallpaper_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QUrl>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+int fail(const QString& text)
+{
+    std::fprintf(stderr, "plovex-wallpaper: %s\n", text.toLocal8Bit().constData());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(plovex::kMovieWallpaperProgram);
+    QApplication::setQuitOnLastWindowClosed(true);
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: plovex-wallpaper PAGE\n");
+        return 2;
+    }
+
+    QFile page(args[1]);
+    if (!page.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1: %2").arg(args[1], page.errorString()));
+    QString movie = plovex::MovieFromWallpaperPage(page.read(1 << 20));
+    if (movie.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
+        movie = QUrl(movie).toLocalFile();
+    if (movie.isEmpty())
+        return fail(QStringLiteral("%1 names no movie").arg(args[1]));
+    if (!QFileInfo(movie).isFile())
+        return fail(QStringLiteral("cannot find the movie %1").arg(movie));
+
+    // One movie wallpaper at a time: this one takes the former's place.
+    plovex::EndMovieWallpaper();
+    plovex::RecordMovieWallpaperProcess(QApplication::applicationPid());
+
+    std::vector<std::unique_ptr<plovex::TWallpaperWindow>> windows;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        windows.push_back(std::make_unique<plovex::TWallpaperWindow>(movie, screen));
+        windows.back()->showAsDesktop();
+    }
+    return QApplication::exec();
+}
