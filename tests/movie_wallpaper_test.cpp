@@ -1,10 +1,13 @@
 #include "desktop/movie_wallpaper.h"
 #include "desktop/wallpaper_page.h"
 
+#include "platform/errors.h"
 #include "support/scoped_env.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -128,6 +131,78 @@ TEST_F(EndingThePlayer, NoFileOrAFileOfNonsenseEndsNothing)
         EXPECT_FALSE(EndMovieWallpaper()) << content.constData();
         EXPECT_FALSE(QFile::exists(MovieWallpaperPidFile()));
     }
+}
+
+// The system's host with a stand-in player that records its argument.
+class SystemHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        env.set("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+        env.set("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+        program = dir.filePath(QStringLiteral("bin/plovex-wallpaper"));
+        QDir().mkpath(dir.filePath(QStringLiteral("bin")));
+        QFile script(program);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s' \"$1\" > \"$0.arg\"\n");
+        script.close();
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        movie = dir.filePath(QStringLiteral("my movie.swf"));
+        QFile m(movie);
+        ASSERT_TRUE(m.open(QIODevice::WriteOnly));
+        page = dir.filePath(QStringLiteral("flashH.html"));
+        WriteWallpaperPage(page, movie);
+        host = MakeSystemMovieWallpaperHost(program);
+    }
+
+    QTemporaryDir dir;
+    plovex::testing::ScopedEnv env;
+    QString program, movie, page;
+    std::unique_ptr<MovieWallpaperHost> host;
+};
+
+TEST_F(SystemHost, StartsThePlayerAndItsAutostartEntryAndStopRemovesTheEntry)
+{
+    host->showMovie(page);
+    const QString arg = program + QStringLiteral(".arg");
+    for (int i = 0; i < 3000 && !QFile::exists(arg); ++i)
+        QThread::msleep(10);
+    QFile argFile(arg);
+    ASSERT_TRUE(argFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(argFile.readAll()), page);
+
+    QFile entry(dir.filePath(QStringLiteral("config/autostart/plovex-wallpaper.desktop")));
+    ASSERT_EQ(MovieWallpaperAutostartFile(), entry.fileName());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\nType=Application\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + program + u' ' + page + u'\n')) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nNoDisplay=true\n")));
+
+    host->stopMovie();
+    EXPECT_FALSE(QFile::exists(entry.fileName()));
+}
+
+TEST_F(SystemHost, APageWithoutAMovieFileChangesNothing)
+{
+    for (const QString& named : {dir.filePath(QStringLiteral("gone.swf")), QStringLiteral("http://example.com/a.swf"),
+                                 QString()}) {
+        WriteWallpaperPage(page, named);
+        EXPECT_THROW(host->showMovie(page), PlovexError) << named.toStdString();
+        EXPECT_FALSE(QFile::exists(program + QStringLiteral(".arg")));
+        EXPECT_FALSE(QFile::exists(MovieWallpaperAutostartFile()));
+    }
+}
+
+TEST(MovieWallpaperAutostart, ArgumentsAreQuotedByTheDesktopEntryRules)
+{
+    EXPECT_EQ(MovieWallpaperAutostartText(QStringLiteral("/opt/p/plovex-wallpaper"), QStringLiteral("/opt/p/flashH.html"))
+                  .section(u'\n', 4, 4),
+              QStringLiteral("Exec=/opt/p/plovex-wallpaper /opt/p/flashH.html"));
+    EXPECT_EQ(MovieWallpaperAutostartText(QStringLiteral("/My Apps/plovex-wallpaper"), QStringLiteral("/a$b/100%.html"))
+                  .section(u'\n', 4, 4),
+              QStringLiteral("Exec=\"/My Apps/plovex-wallpaper\" \"/a\\\\$b/100%%.html\""));
 }
 
 TEST(SystemMovieHost, AMissingPlayerProgramIsAnError)

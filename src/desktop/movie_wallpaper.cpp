@@ -1,5 +1,6 @@
 #include "desktop/movie_wallpaper.h"
 
+#include "platform/association.h"
 #include "platform/codepage936.h"
 #include "platform/errors.h"
 #include "platform/xdg.h"
@@ -57,12 +58,28 @@ public:
     {
         if (!QFileInfo(program_).isExecutable())
             throw PlovexError(QStringLiteral("Cannot find the movie wallpaper player \"%1\"").arg(program_));
+        // The player runs on its own, where nobody sees its complaints:
+        // a movie it cannot play is reported here, before anything changes.
+        QFile file(page);
+        if (!file.open(QIODevice::ReadOnly))
+            throw PlovexError(QStringLiteral("Cannot open file \"%1\"").arg(page));
+        const QString movie = MovieFromWallpaperPage(file.read(1 << 20));
+        if (!QFileInfo(movie).isFile())
+            throw PlovexError(QStringLiteral("The movie \"%1\" is not a file on this computer and cannot play as the wallpaper")
+                                  .arg(movie));
         EndMovieWallpaper();
         if (!QProcess::startDetached(program_, {page}))
             throw PlovexError(QStringLiteral("Cannot start \"%1\"").arg(program_));
+        const QString entry = MovieWallpaperAutostartFile();
+        if (!WriteFileAtomically(entry, MovieWallpaperAutostartText(program_, page).toUtf8()))
+            throw PlovexError(QStringLiteral("Failed to set data for '%1'").arg(entry));
     }
 
-    void stopMovie() override { EndMovieWallpaper(); }
+    void stopMovie() override
+    {
+        EndMovieWallpaper();
+        QFile::remove(MovieWallpaperAutostartFile());
+    }
 
 private:
     QString program_;
@@ -102,6 +119,26 @@ bool SessionShowsX11Desktop()
     if (qEnvironmentVariable("XDG_SESSION_TYPE").compare(QStringLiteral("wayland"), Qt::CaseInsensitive) == 0)
         return false;
     return !qEnvironmentVariableIsEmpty("DISPLAY");
+}
+
+QString MovieWallpaperAutostartFile()
+{
+    return XdgConfigHome() + QStringLiteral("/autostart/plovex-wallpaper.desktop");
+}
+
+QString MovieWallpaperAutostartText(const QString& program, const QString& page)
+{
+    // Each argument quoted by the desktop entry rules (the value ends in a
+    // field code, which is dropped).
+    auto arg = [](const QString& a) { return DesktopExecValue(a).chopped(3); };
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Plovex wallpaper\n"
+                          "Comment=Plays a movie as the desktop's background\n"
+                          "Exec=%1 %2\n"
+                          "NoDisplay=true\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(arg(program), arg(page));
 }
 
 QString MovieWallpaperPidFile()

@@ -11,9 +11,10 @@ namespace plovex {
 inline const QString kMovieWallpaperProgram = QStringLiteral("plovex-wallpaper");
 
 // Shows a movie page as the desktop's background through a separate
-// program that keeps running after plovex ends. At most one runs at a
-// time: starting one ends the former, and any other wallpaper change ends
-// it. Tests install a recording fake with SetMovieWallpaperHost.
+// program that keeps running after plovex ends and starts again with the
+// next session (an autostart entry). At most one runs at a time: starting
+// one ends the former, and any other wallpaper change ends it. Tests
+// install a recording fake with SetMovieWallpaperHost.
 class MovieWallpaperHost {
 public:
     virtual ~MovieWallpaperHost() = default;
@@ -21,9 +22,11 @@ public:
     // the desktop's background (an X11 session; Wayland cannot).
     virtual bool canShowMovie() = 0;
     // Ends the running movie wallpaper, if any, and starts one for the
-    // page. Raises PlovexError when the program cannot be started.
+    // page. Raises PlovexError when the page names no movie file or the
+    // program cannot be started; the former wallpaper then stays.
     virtual void showMovie(const QString& page) = 0;
-    // Ends the running movie wallpaper, if any.
+    // Ends the running movie wallpaper, if any, for this session and the
+    // next ones.
     virtual void stopMovie() = 0;
 };
 
@@ -40,6 +43,12 @@ void SetMovieWallpaperHost(MovieWallpaperHost* host);
 // its desktop: $DISPLAY is set and neither $WAYLAND_DISPLAY nor
 // $XDG_SESSION_TYPE=wayland says that a Wayland compositor draws it.
 bool SessionShowsX11Desktop();
+
+// The autostart entry that starts the movie wallpaper with each session:
+// $XDG_CONFIG_HOME/autostart/plovex-wallpaper.desktop.
+QString MovieWallpaperAutostartFile();
+// Its text for the program and the page.
+QString MovieWallpaperAutostartText(const QString& program, const QString& page);
 
 // --- the running player, found through a file in the runtime folder ---
 

@@ -35,6 +35,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // At the start of a Wayland session (the autostart entry was made
+    // under X11) there is no desktop window to play in.
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen") && !plovex::SessionShowsX11Desktop())
+        return fail(QStringLiteral("this session cannot show a window as the desktop's background"));
+
     QFile page(args[1]);
     if (!page.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read %1: %2").arg(args[1], page.errorString()));

@@ -359,6 +359,8 @@ TEST_F(MainFormTest, ContextItemsAndButtonsRunTheMainMenuItem)
         prompts.cancelFile();
     prompts.inputAnswers.push_back(std::nullopt);   // PopMenuGoto and TBGoto ask for a frame
     prompts.inputAnswers.push_back(std::nullopt);
+    for (int i = 0; i < 3; ++i)                      // N26, N29 and N30 ask before setting the wallpaper
+        prompts.confirmAnswers.push_back(false);
     struct Pair {
         QAction* from;
         QAction* to;
