@@ -1,8 +1,9 @@
 #pragma once
 
-// The real main window with a small movie loaded, offscreen, a desktop that
-// records what the wallpaper commands ask of it, and a movie wallpaper host
-// that records what it is asked to show.
+// The real main window with a small movie loaded, offscreen (the shared
+// main-window fixture), a desktop that records what the wallpaper commands
+// ask of it, and a movie wallpaper host that records what it is asked to
+// show.
 
 #include "app/main_form.h"
 #include "desktop/movie_wallpaper.h"
@@ -11,8 +12,7 @@
 #include "platform/profile.h"
 #include "player/shockwave_flash.h"
 #include "support/fake_wallpaper.h"
-#include "support/recording_desktop.h"
-#include "support/scripted_prompts.h"
+#include "support/main_form_fixture.h"
 #include "support/swf_fixture.h"
 
 #include <QDir>
@@ -52,43 +52,28 @@ public:
     }
 };
 
-// Prompts that also run a check whenever a box is shown, so a test can
-// look at the files at that moment.
-class CheckingPrompts final : public ScriptedPrompts {
-public:
-    std::function<void(const QString& caption, const QString& text)> onBox;
-    void messageBox(const QString& caption, const QString& text, MessageIcon icon) override
-    {
-        if (onBox)
-            onBox(caption, text);
-        ScriptedPrompts::messageBox(caption, text, icon);
-    }
-};
-
-class DesktopFixture : public ::testing::Test {
+class DesktopFixture : public MainFormFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(programDir.isValid());
-        ASSERT_TRUE(workDir.isValid());
-        SetProgramFolder(programDir.path());
+        MainFormFixture::SetUp();
         SetDesktopWallpaperBackend(&wallpaper);
     }
     void TearDown() override
     {
-        form.reset();
+        MainFormFixture::TearDown();
         SetDesktopWallpaperBackend(nullptr);
-        SetProgramFolder(QString());
     }
 
-    QString work(const QString& name) const { return workDir.filePath(name); }
     QString program(const QString& name) const { return ProgramFolder() + name; }
     QString picture() const { return program(kWallpaperPictureName); }
     QString page() const { return program(QStringLiteral("flashH.html")); }
     QString settings() const { return program(QStringLiteral("FileList.ini")); }
 
-    QString write(const QString& path, const QByteArray& bytes)
+    // Writes a file at path (in the work folder when relative).
+    QString write(const QString& name, const QByteArray& bytes)
     {
+        const QString path = QDir::isAbsolutePath(name) ? name : work(name);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -101,8 +86,7 @@ protected:
     TMFrm& makeWithMovie(const QString& moviePath = QStringLiteral("movie.swf"))
     {
         form = std::make_unique<TMFrm>();
-        const QString path = QDir::isAbsolutePath(moviePath) ? moviePath : work(moviePath);
-        form->OpenMovie(write(path, MovingSquareSwf(10)));
+        form->OpenMovie(write(moviePath, MovingSquareSwf(10)));
         form->FlashMain->setGeometry(QRect(0, 0, 320, 240));
         return *form;
     }
@@ -118,21 +102,11 @@ protected:
         return ProfileFile(settings()).ReadString(kWallpaperSection, kRememberedWallpaperKey, QStringLiteral("<none>"));
     }
 
-    static QByteArray fileBytes(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     using Kind = ScriptedPrompts::Kind;
+    using Shown = ScriptedPrompts::Shown;
 
-    CheckingPrompts prompts;
-    RecordingDesktop desktop;
     plovex::testing::FakeWallpaper wallpaper;
     FakeMovieHost movieHost;
-    QTemporaryDir programDir;
-    QTemporaryDir workDir;
-    std::unique_ptr<TMFrm> form;
 };
 
 } // namespace plovex::test

@@ -224,7 +224,10 @@ TEST_F(FrameWallpaperTest, RestoreShowsItsMessageThenPutsTheStoredWallpaperBack)
     wallpaper.current = picture();
     store(mine);
     // The settings are read only after the message has been closed.
-    prompts.onBox = [&](const QString&, const QString&) { EXPECT_TRUE(wallpaper.log.isEmpty()); };
+    prompts.onShown = [&](const Shown& shown) {
+        if (shown.kind == Kind::Box)
+            EXPECT_TRUE(wallpaper.log.isEmpty());
+    };
     f.mnuSetRestorePaper->trigger();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, Kind::Box);

@@ -32,7 +32,9 @@ TEST_F(MovieWallpaperTest, WritesThePageAndPlaysItAsTheWallpaper)
     ASSERT_EQ(movie, work(QStringLiteral("clips/intro.swf")));
     wallpaper.current = QStringLiteral("/home/me/sea.jpg");
     bool boxSeen = false;
-    prompts.onBox = [&](const QString&, const QString&) {
+    prompts.onShown = [&](const Shown& shown) {
+        if (shown.kind != Kind::Box)
+            return;
         boxSeen = true;
         EXPECT_FALSE(QFileInfo::exists(page()));
         EXPECT_FALSE(QFileInfo::exists(settings()));

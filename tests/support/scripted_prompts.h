@@ -35,6 +35,9 @@ public:
 
     // Everything shown, in order.
     std::vector<Shown> shown;
+    // Runs as each thing is shown, before it is answered: a test can look
+    // at the state of the program at that moment.
+    std::function<void(const Shown&)> onShown;
 
     // Answers, consumed in order.
     std::deque<bool> confirmAnswers;
@@ -72,14 +75,21 @@ public:
         return out;
     }
 
-    void showMessage(const QString& text) override { shown.push_back({Kind::Message, kAppTitle, text}); }
+    void record(const Shown& s)
+    {
+        shown.push_back(s);
+        if (onShown)
+            onShown(shown.back());
+    }
+
+    void showMessage(const QString& text) override { record({Kind::Message, kAppTitle, text}); }
     void messageBox(const QString& caption, const QString& text, MessageIcon icon) override
     {
-        shown.push_back({Kind::Box, caption, text, icon});
+        record({Kind::Box, caption, text, icon});
     }
     bool confirm(const QString& text) override
     {
-        shown.push_back({Kind::Confirm, QStringLiteral("Confirm"), text, MessageIcon::Question});
+        record({Kind::Confirm, QStringLiteral("Confirm"), text, MessageIcon::Question});
         if (confirmAnswers.empty()) {
             ADD_FAILURE() << "unexpected confirmation: " << text.toStdString();
             return false;
@@ -88,10 +98,10 @@ public:
         confirmAnswers.pop_front();
         return answer;
     }
-    void errorBox(const QString& text) override { shown.push_back({Kind::Error, kAppTitle, text, MessageIcon::Error}); }
+    void errorBox(const QString& text) override { record({Kind::Error, kAppTitle, text, MessageIcon::Error}); }
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override
     {
-        shown.push_back({Kind::Input, caption, prompt});
+        record({Kind::Input, caption, prompt});
         if (inputAnswers.empty()) {
             ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
             return false;
@@ -105,7 +115,7 @@ public:
     }
     bool execute(FileDialog& dialog) override
     {
-        shown.push_back({Kind::FileDialog, dialog.title, dialog.filter});
+        record({Kind::FileDialog, dialog.title, dialog.filter});
         if (fileDialogAnswers.empty()) {
             ADD_FAILURE() << "unexpected file dialog";
             return false;
@@ -116,7 +126,7 @@ public:
     }
     bool execute(ColorDialog& dialog) override
     {
-        shown.push_back({Kind::ColorDialog, {}, {}});
+        record({Kind::ColorDialog, {}, {}});
         if (colorAnswers.empty()) {
             ADD_FAILURE() << "unexpected colour dialog";
             return false;
@@ -130,7 +140,7 @@ public:
     }
     bool runDialog(QDialog& dialog) override
     {
-        shown.push_back({Kind::Dialog, {}, {}});
+        record({Kind::Dialog, {}, {}});
         if (dialogAnswers.empty()) {
             ADD_FAILURE() << "unexpected dialog";
             return false;
@@ -141,7 +151,7 @@ public:
     }
     void showPrintPreview(QWidget& preview) override
     {
-        shown.push_back({Kind::PrintPreview, {}, {}});
+        record({Kind::PrintPreview, {}, {}});
         if (printPreviewAnswer)
             printPreviewAnswer(preview);
     }
