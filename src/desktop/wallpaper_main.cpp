@@ -12,7 +12,7 @@
 
 #include <cstdio>
 #include <memory>
-#include <vector>
+#include <map>
 
 namespace {
 
@@ -28,7 +28,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(plovex::kMovieWallpaperProgram);
-    QApplication::setQuitOnLastWindowClosed(true);
     const QStringList args = QApplication::arguments();
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: plovex-wallpaper PAGE\n");
@@ -55,10 +54,17 @@ int main(int argc, char** argv)
     plovex::EndMovieWallpaper();
     plovex::RecordMovieWallpaperProcess(QApplication::applicationPid());
 
-    std::vector<std::unique_ptr<plovex::TWallpaperWindow>> windows;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        windows.push_back(std::make_unique<plovex::TWallpaperWindow>(movie, screen));
-        windows.back()->showAsDesktop();
-    }
+    // One window on every screen, also on screens plugged in later.
+    std::map<QScreen*, std::unique_ptr<plovex::TWallpaperWindow>> windows;
+    auto cover = [&](QScreen* screen) {
+        auto& window = windows[screen];
+        window = std::make_unique<plovex::TWallpaperWindow>(movie, screen);
+        window->showAsDesktop();
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        cover(screen);
+    QObject::connect(&app, &QGuiApplication::screenAdded, &app, cover);
+    QObject::connect(&app, &QGuiApplication::screenRemoved, &app, [&](QScreen* screen) { windows.erase(screen); });
+    QApplication::setQuitOnLastWindowClosed(false);
     return QApplication::exec();
 }
