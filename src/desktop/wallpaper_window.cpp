@@ -36,6 +36,11 @@ void MakeX11DesktopWindow(QWidget& window)
     const xcb_atom_t desktop = atom(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
     if (type != XCB_ATOM_NONE && desktop != XCB_ATOM_NONE)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type, XCB_ATOM_ATOM, 32, 1, &desktop);
+    // On every workspace, as the desktop is.
+    const xcb_atom_t workspace = atom(c, "_NET_WM_DESKTOP");
+    const uint32_t everywhere = 0xFFFFFFFFu;
+    if (workspace != XCB_ATOM_NONE)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, workspace, XCB_ATOM_CARDINAL, 32, 1, &everywhere);
     // Without a window manager nobody else stacks it: put it at the bottom.
     const uint32_t below = XCB_STACK_MODE_BELOW;
     xcb_configure_window(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &below);

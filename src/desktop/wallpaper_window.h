@@ -29,8 +29,9 @@ private:
     TShockwaveFlash* player_;
 };
 
-// Marks a native X11 window as the desktop's own (_NET_WM_WINDOW_TYPE_DESKTOP)
-// and puts it below its siblings. Does nothing outside X11.
+// Marks a native X11 window as the desktop's own (_NET_WM_WINDOW_TYPE_DESKTOP,
+// on every workspace) and puts it below its siblings. Does nothing outside
+// X11.
 void MakeX11DesktopWindow(QWidget& window);
 
 } // namespace plovex
