@@ -30,6 +30,10 @@ protected:
         env.set("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
         gnome = MakeGnomeWallpaper(SystemCommands());
         SetDesktopWallpaperBackend(gnome.get());
+        // A program folder whose name goes through the URI's escapes.
+        const QString folder = programDir.filePath(QStringLiteral("Plovex 程序 #1"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        SetProgramFolder(folder);
     }
 
     static QString gsettings(const QStringList& args)
@@ -49,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST_F(GnomeFrameWallpaperTest, TileThenRestore)
+TEST_F(GnomeFrameWallpaperTest, TileStretchRestoreAndEmpty)
 {
     TMFrm& f = makeWithMovie();
     const QString mine = write(work(QStringLiteral("my sea.jpg")), "jpeg");
@@ -62,6 +66,13 @@ TEST_F(GnomeFrameWallpaperTest, TileThenRestore)
               QLatin1Char('\'') + uriOf(picture()) + QLatin1Char('\''));
     EXPECT_EQ(gsettings({QStringLiteral("get"), kSchema, QStringLiteral("picture-options")}), QStringLiteral("'wallpaper'"));
     EXPECT_TRUE(fileBytes(picture()).startsWith("BM"));
+    EXPECT_EQ(remembered(), mine);
+
+    // The desktop now names the program's own picture: stretching keeps
+    // the stored wallpaper.
+    prompts.confirmAnswers.push_back(true);
+    f.mnuSetWallL->trigger();
+    EXPECT_EQ(gsettings({QStringLiteral("get"), kSchema, QStringLiteral("picture-options")}), QStringLiteral("'stretched'"));
     EXPECT_EQ(remembered(), mine);
 
     f.mnuSetRestorePaper->trigger();
