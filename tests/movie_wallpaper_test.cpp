@@ -33,6 +33,15 @@ TEST(MovieFromWallpaperPage, OtherPagesGiveTheirFirstSource)
     EXPECT_EQ(MovieFromWallpaperPage("<embed src=\""), QString());
 }
 
+TEST(LocalMovieFile, PathsAndFileAddressesOnly)
+{
+    EXPECT_EQ(LocalMovieFile(QStringLiteral("/m/a b.swf")), QStringLiteral("/m/a b.swf"));
+    EXPECT_EQ(LocalMovieFile(QStringLiteral("file:///m/a%20b.swf")), QStringLiteral("/m/a b.swf"));
+    EXPECT_EQ(LocalMovieFile(QStringLiteral("relative/a.swf")), QStringLiteral("relative/a.swf"));
+    EXPECT_EQ(LocalMovieFile(QStringLiteral("http://example.com/a.swf")), QString());
+    EXPECT_EQ(LocalMovieFile(QStringLiteral("https://example.com/a.swf")), QString());
+}
+
 TEST(SessionShowsX11Desktop, OnlyX11SessionsWithADisplay)
 {
     const struct {

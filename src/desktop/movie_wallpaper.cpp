@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+#include <QUrl>
 
 #include <csignal>
 #include <sys/types.h>
@@ -64,7 +65,7 @@ public:
         if (!file.open(QIODevice::ReadOnly))
             throw PlovexError(QStringLiteral("Cannot open file \"%1\"").arg(page));
         const QString movie = MovieFromWallpaperPage(file.read(1 << 20));
-        if (!QFileInfo(movie).isFile())
+        if (!QFileInfo(LocalMovieFile(movie)).isFile())
             throw PlovexError(QStringLiteral("The movie \"%1\" is not a file on this computer and cannot play as the wallpaper")
                                   .arg(movie));
         EndMovieWallpaper();
@@ -177,6 +178,15 @@ bool EndMovieWallpaper()
             QThread::msleep(20);
     }
     return true;
+}
+
+QString LocalMovieFile(const QString& movie)
+{
+    if (movie.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
+        return QUrl(movie).toLocalFile();
+    if (QUrl(movie).scheme().size() > 1) // http:, https: and the like (not a drive letter)
+        return QString();
+    return movie;
 }
 
 QString MovieFromWallpaperPage(const QByteArray& page)

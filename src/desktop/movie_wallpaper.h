@@ -68,4 +68,8 @@ bool EndMovieWallpaper();
 // names nothing.
 QString MovieFromWallpaperPage(const QByteArray& page);
 
+// The local file a page's movie text stands for: a path as it is, a file:
+// address as its path; empty for any other address.
+QString LocalMovieFile(const QString& movie);
+
 } // namespace plovex

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
-#include <QUrl>
 
 #include <cstdio>
 #include <memory>
@@ -42,13 +41,12 @@ int main(int argc, char** argv)
     QFile page(args[1]);
     if (!page.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read %1: %2").arg(args[1], page.errorString()));
-    QString movie = plovex::MovieFromWallpaperPage(page.read(1 << 20));
-    if (movie.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
-        movie = QUrl(movie).toLocalFile();
-    if (movie.isEmpty())
+    const QString named = plovex::MovieFromWallpaperPage(page.read(1 << 20));
+    if (named.isEmpty())
         return fail(QStringLiteral("%1 names no movie").arg(args[1]));
+    const QString movie = plovex::LocalMovieFile(named);
     if (!QFileInfo(movie).isFile())
-        return fail(QStringLiteral("cannot find the movie %1").arg(movie));
+        return fail(QStringLiteral("cannot find the movie %1").arg(named));
 
     // One movie wallpaper at a time: this one takes the former's place.
     plovex::EndMovieWallpaper();
