@@ -1,3 +1,4 @@
 # The SWF engine: format reader and writer, player, renderer.
 plovex_add_test(swf_format_test SOURCES swf/format_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_player_test SOURCES swf/player_test.cpp LIBS plovex_swf)
+plovex_add_test(swf_render_test SOURCES swf/render_test.cpp LIBS plovex_swf)

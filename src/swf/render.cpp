@@ -2,9 +2,8 @@
 
 #include "swf/filters.h"
 
-#include <QLinearGradient>
 #include <QPainter>
-#include <QRadialGradient>
+#include <QPainterPathStroker>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -54,7 +53,7 @@ size_t RenderCache::KeyHash::operator()(const ShapeKey& k) const
     for (double v : {k.m11, k.m12, k.m21, k.m22, k.fx, k.fy, k.cx.rm, k.cx.gm, k.cx.bm, k.cx.am, k.cx.ra, k.cx.ga,
                      k.cx.ba, k.cx.aa})
         h = h * 1000003u ^ std::hash<double>()(v);
-    return h ^ size_t(k.aa);
+    return h ^ size_t(k.aa) ^ (size_t(k.fillsOnly) << 1);
 }
 
 const QImage* RenderCache::findFiltered(const FilterKey& key)
@@ -119,6 +118,19 @@ namespace {
 
 using ObjectSpan = std::span<const DisplayObject>;
 
+// Curves as straight segments within a sixteenth of a twip when
+// unitsPerTwip is 1/8 (QPainter flattens within half a unit), much finer
+// than QPainter would flatten them on the device.
+QPainterPath flattened(const QPainterPath& path, double unitsPerTwip)
+{
+    const QTransform up = QTransform::fromScale(1 / unitsPerTwip, 1 / unitsPerTwip);
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    for (const QPolygonF& poly : path.toSubpathPolygons(up))
+        out.addPolygon(QTransform::fromScale(unitsPerTwip, unitsPerTwip).map(poly));
+    return out;
+}
+
 // Flash draws hairlines and thin lines at least one pixel wide.
 constexpr double kMinLinePixels = 1.0;
 
@@ -127,61 +139,157 @@ double transformScale(const QTransform& m)
     return std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
 }
 
-double srgbToLinear(double v)
+// Linear-RGB gradients convert each channel to an 8-bit linear value,
+// interpolate there and convert back through a table; the way back never
+// reaches 255, so even a gradient's end colours come out one step darker.
+struct LinearRgbTables {
+    std::array<int, 256> toLinear{}, fromLinear{};
+    LinearRgbTables()
+    {
+        for (int v = 0; v < 256; ++v) {
+            const double s = v / 255.0;
+            const double lin = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+            toLinear[size_t(v)] = std::clamp(int(lin * 255), 0, 255);
+            const double back = s <= 0.0031308 ? s * 12.92 : 1.055 * std::pow(s, 1 / 2.4) - 0.055;
+            fromLinear[size_t(v)] = std::clamp(int(back * 255), 0, 254);
+        }
+    }
+};
+const LinearRgbTables& linearRgb()
 {
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-double linearToSrgb(double v)
-{
-    return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+    static const LinearRgbTables tables;
+    return tables;
 }
 
-// The gradient's colour at each of its 256 positions, as the Flash Player
-// builds it: position i takes the first pair of records whose ratios
-// enclose it (a pair with equal ratios gives its second colour); before
-// the first ratio the first colour, after the last the last colour.
-QGradientStops gradientStops(const Gradient& g, const ColorTransform& cx)
+// a + (b - a) * num / den, rounded down; 0 <= num <= den, den > 0.
+int mixChannel(int a, int b, int num, int den)
 {
-    QGradientStops stops;
+    const int v = a * den + (b - a) * num;
+    return v >= 0 ? v / den : -((-v + den - 1) / den);
+}
+
+} // namespace
+
+// The gradient's colour at each of its 256 positions, as the Flash Player
+// builds it. Records are taken in order: each claims the position after its
+// predecessor's at least, so records sharing a ratio (or going backwards)
+// each get their own position. Position i takes the pair of records whose
+// positions enclose it (first exclusive, second inclusive) and mixes their
+// colours by how far i lies between their written ratios.
+GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx)
+{
+    GradientRamp ramp{};
     const auto& recs = g.records;
     if (recs.empty())
-        return stops;
-    std::vector<QColor> colors;
-    colors.reserve(recs.size());
-    for (const GradientRecord& r : recs)
-        colors.push_back(cx.apply(r.color));
-    const bool linear = g.interpolation == 1;
-    stops.reserve(256);
-    for (int i = 0; i < 256; ++i) {
-        QColor c;
-        bool found = false;
-        for (size_t k = 0; k + 1 < recs.size(); ++k) {
-            const int r0 = recs[k].ratio, r1 = recs[k + 1].ratio;
-            if (r0 <= i && i <= r1) {
-                if (r1 == r0) {
-                    c = colors[k + 1];
-                } else {
-                    const double t = double(i - r0) / (r1 - r0);
-                    const QColor& a = colors[k];
-                    const QColor& b = colors[k + 1];
-                    auto mix = [&](int x, int y) {
-                        if (!linear)
-                            return int(x + (y - x) * t);
-                        const double lx = srgbToLinear(x / 255.0), ly = srgbToLinear(y / 255.0);
-                        return int(std::lround(linearToSrgb(lx + (ly - lx) * t) * 255));
-                    };
-                    c = QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
-                               int(std::lround(a.alpha() + (b.alpha() - a.alpha()) * t)));
-                }
-                found = true;
-                break;
-            }
-        }
-        if (!found)
-            c = i < recs.front().ratio ? colors.front() : colors.back();
-        stops.append({i / 255.0, c});
+        return ramp;
+    const size_t n = recs.size();
+    std::vector<QRgb> colors(n);
+    std::vector<int> pos(n);
+    for (size_t k = 0; k < n; ++k) {
+        colors[k] = cx.apply(recs[k].color.rgba());
+        pos[k] = k == 0 ? recs[k].ratio : std::max(recs[k].ratio, pos[k - 1] + 1);
     }
-    return stops;
+    const bool linear = g.interpolation == 1;
+    const LinearRgbTables& lt = linearRgb();
+    auto mix = [&](QRgb a, QRgb b, int num, int den) {
+        auto channel = [&](int x, int y) {
+            if (!linear)
+                return mixChannel(x, y, num, den);
+            return lt.fromLinear[size_t(mixChannel(lt.toLinear[size_t(x)], lt.toLinear[size_t(y)], num, den))];
+        };
+        return qRgba(channel(qRed(a), qRed(b)), channel(qGreen(a), qGreen(b)), channel(qBlue(a), qBlue(b)),
+                     mixChannel(qAlpha(a), qAlpha(b), num, den));
+    };
+    size_t k = 0;
+    for (int i = 0; i < 256; ++i) {
+        QRgb c;
+        if (i <= pos[0] || n == 1) {
+            c = mix(colors[0], colors[0], 0, 1);
+        } else if (i > pos[n - 1]) {
+            c = mix(colors[n - 1], colors[n - 1], 0, 1);
+        } else {
+            while (k + 2 < n && pos[k + 1] < i)
+                ++k;
+            int num = i - recs[k].ratio, den = recs[k + 1].ratio - recs[k].ratio;
+            if (den < 0) {
+                num = -num;
+                den = -den;
+            }
+            if (den == 0 || num <= 0)
+                c = mix(colors[k], colors[k + 1], 0, 1);
+            else if (num >= den)
+                c = mix(colors[k], colors[k + 1], 1, 1);
+            else
+                c = mix(colors[k], colors[k + 1], num, den);
+        }
+        ramp[size_t(i)] = qPremultiply(c);
+    }
+    return ramp;
+}
+
+namespace {
+
+// Fills `img` (whose top left is device pixel `origin`) with a gradient
+// seen through `toDevice` (gradient space to device pixels). The gradient
+// square spans -16384..16384 twips and maps onto the ramp's 256 entries;
+// each pixel takes the entry found at one point of it: its centre when
+// drawing without antialiasing, its top-left corner with it (sampleOffset
+// 0.5 or 0), as the Flash Player does at low and high quality.
+void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const GradientRamp& ramp,
+                   const QTransform& toDevice, double sampleOffset)
+{
+    bool invertible = false;
+    const QTransform inv = toDevice.inverted(&invertible);
+    if (!invertible) {
+        img.fill(QColor::fromRgba(qUnpremultiply(ramp[255])));
+        return;
+    }
+    const int spread = f.gradient.spread;
+    auto pick = [&](double t) -> QRgb {
+        double idx = std::floor(t * 256);
+        if (!(idx > -1e9 && idx < 1e9))
+            idx = 0;
+        int i = int(idx);
+        if (spread == 2) {
+            i &= 255;
+        } else if (spread == 1) {
+            i &= 511;
+            if (i > 255)
+                i = 511 - i;
+        } else {
+            i = std::clamp(i, 0, 255);
+        }
+        return ramp[size_t(i)];
+    };
+    const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const QPointF p0 = inv.map(QPointF(origin.x() + sampleOffset, origin.y() + y + sampleOffset));
+        const double dx = inv.m11(), dy = inv.m12();
+        for (int x = 0; x < img.width(); ++x) {
+            const double gx = (p0.x() + dx * x) / 16384, gy = (p0.y() + dy * x) / 16384;
+            double t;
+            if (f.type == FillStyle::Linear) {
+                t = (gx + 1) / 2;
+            } else if (focal == 0) {
+                t = std::sqrt(gx * gx + gy * gy);
+            } else {
+                // Where the ray from the focal point through this point
+                // meets the unit circle decides the scale.
+                const double px = gx - focal, py = gy;
+                const double a = px * px + py * py;
+                if (a == 0) {
+                    t = 0;
+                } else {
+                    const double b = focal * px;
+                    const double c = focal * focal - 1;
+                    const double s = (-b + std::sqrt(std::max(0.0, b * b - a * c))) / a;
+                    t = s > 0 ? 1 / s : 1;
+                }
+            }
+            line[x] = pick(t);
+        }
+    }
 }
 
 class Renderer {
@@ -196,13 +304,19 @@ private:
                     bool maskMode);
     void drawContent(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
                      bool maskMode);
-    void drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx);
-    void drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx);
+    // fillsOnly leaves the lines out, as masks do.
+    void drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
+                   bool fillsOnly = false);
+    void drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
+                         bool fillsOnly = false);
     void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
                     const ColorTransform& cx);
-    QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth);
+    // m places the shape on the device; painterTransform is what the
+    // painter will use to draw it (they differ by the edge nudge).
+    QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
+                    const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device);
     QRectF bounds(const DisplayObject& o, const QTransform& m) const;
     QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
     QImage newLayer(const QRect& r) const;
@@ -463,10 +577,10 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     }
     switch (c->kind()) {
     case CharacterKind::Shape:
-        drawShapeCached(p, static_cast<const ShapeCharacter*>(c)->shape, m, use);
+        drawShapeCached(p, static_cast<const ShapeCharacter*>(c)->shape, m, use, maskMode);
         break;
     case CharacterKind::MorphShape:
-        drawShape(p, cache_.morph(*static_cast<const MorphShapeCharacter*>(c), o.ratio), m, use);
+        drawShape(p, cache_.morph(*static_cast<const MorphShapeCharacter*>(c), o.ratio), m, use, maskMode);
         break;
     case CharacterKind::Text:
         drawText(p, *static_cast<const TextCharacter*>(c), m, use);
@@ -518,32 +632,32 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     }
 }
 
-QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth)
+QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
+                          const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device)
 {
     smooth = false;
     switch (f.type) {
     case FillStyle::Solid:
         return QBrush(cx.apply(f.color));
-    case FillStyle::Linear: {
-        QLinearGradient g(-16384, 0, 16384, 0);
-        g.setStops(gradientStops(f.gradient, cx));
-        g.setInterpolationMode(QGradient::ComponentInterpolation);
-        g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
-                    : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
-        QBrush b(g);
-        b.setTransform(f.matrix.toQt());
-        return b;
-    }
+    case FillStyle::Linear:
     case FillStyle::Radial:
     case FillStyle::Focal: {
-        const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
-        QRadialGradient g(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
-        g.setStops(gradientStops(f.gradient, cx));
-        g.setInterpolationMode(QGradient::ComponentInterpolation);
-        g.setSpread(f.gradient.spread == 1 ? QGradient::ReflectSpread
-                    : f.gradient.spread == 2 ? QGradient::RepeatSpread : QGradient::PadSpread);
-        QBrush b(g);
-        b.setTransform(f.matrix.toQt());
+        // The gradient is worked out pixel by pixel over the device area the
+        // shape covers and laid on it as a picture that lines up with the
+        // device's pixels.
+        QRect r = m.mapRect(area).toAlignedRect().adjusted(-1, -1, 1, 1);
+        if (device)
+            r &= QRect(0, 0, device->width(), device->height());
+        if (r.isEmpty())
+            return QBrush(Qt::NoBrush);
+        QImage img(r.size(), QImage::Format_ARGB32_Premultiplied);
+        paintGradient(img, r.topLeft(), f, BuildGradientRamp(f.gradient, cx), f.matrix.toQt() * m, aa_ ? 0.0 : 0.5);
+        QBrush b(img);
+        bool invertible = false;
+        const QTransform inv = painterTransform.inverted(&invertible);
+        if (!invertible)
+            return QBrush(Qt::NoBrush);
+        b.setTransform(QTransform::fromTranslate(r.x(), r.y()) * inv);
         return b;
     }
     default: {
@@ -558,7 +672,8 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
     }
 }
 
-void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx)
+void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
+                         bool fillsOnly)
 {
     // Without antialiasing a pixel is filled when its centre is inside;
     // the Flash Player gives a centre lying exactly on an edge to the
@@ -571,7 +686,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             if (path.isEmpty())
                 continue;
             bool smooth = false;
-            const QBrush brush = brushFor(layer.fills[i], cx, smooth);
+            const QBrush brush = brushFor(layer.fills[i], cx, smooth, m, fillTransform, path.boundingRect(), p.device());
             if (brush.style() == Qt::NoBrush)
                 continue;
             p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
@@ -580,26 +695,63 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             p.setBrush(brush);
             p.drawPath(path);
         }
+        if (fillsOnly)
+            continue;
         for (size_t i = 0; i < layer.linePaths.size(); ++i) {
             const QPainterPath& path = layer.linePaths[i];
             if (path.isEmpty())
                 continue;
             const LineStyle& ls = layer.lines[i];
-            QPen pen;
+            const double px = ls.width * ((ls.noHScale && ls.noVScale) ? 1.0 / 20 : scale);
+            const bool cosmetic = px < kMinLinePixels || ls.noHScale || ls.noVScale;
+            const Qt::PenCapStyle cap = ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap;
+            const Qt::PenJoinStyle join = ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
+            const QRectF area = path.boundingRect().adjusted(-ls.width, -ls.width, ls.width, ls.width);
             bool smooth = false;
+            if (!aa_) {
+                // Without antialiasing a line is the outline it sweeps,
+                // filled by the same pixel-centre rule as fills.
+                QPainterPathStroker stroker;
+                stroker.setCapStyle(cap);
+                stroker.setJoinStyle(join);
+                if (ls.join == 2)
+                    stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
+                QPainterPath outline;
+                QTransform drawTransform;
+                if (cosmetic) {
+                    stroker.setWidth(std::max(kMinLinePixels, px));
+                    outline = flattened(stroker.createStroke(m.map(path)), 1.0 / 160);
+                    drawTransform = QTransform::fromTranslate(-0.01, -0.01);
+                } else {
+                    stroker.setWidth(ls.width);
+                    outline = flattened(stroker.createStroke(path), 1.0 / 8);
+                    drawTransform = fillTransform;
+                }
+                const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, smooth, m, drawTransform,
+                                                        cosmetic ? m.inverted().map(outline).boundingRect() : area,
+                                                        p.device())
+                                             : QBrush(cx.apply(ls.color));
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                p.setTransform(drawTransform);
+                p.setPen(Qt::NoPen);
+                p.setBrush(brush);
+                p.drawPath(outline);
+                continue;
+            }
+            QPen pen;
             if (ls.fill)
-                pen.setBrush(brushFor(*ls.fill, cx, smooth));
+                pen.setBrush(brushFor(*ls.fill, cx, smooth, m, m, area, p.device()));
             else
                 pen.setColor(cx.apply(ls.color));
-            const double px = ls.width * ((ls.noHScale && ls.noVScale) ? 1.0 / 20 : scale);
-            if (px < kMinLinePixels || ls.noHScale || ls.noVScale) {
+            if (cosmetic) {
                 pen.setCosmetic(true);
                 pen.setWidthF(std::max(kMinLinePixels, px));
             } else {
                 pen.setWidthF(ls.width);
             }
-            pen.setCapStyle(ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap);
-            pen.setJoinStyle(ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin);
+            pen.setCapStyle(cap);
+            pen.setJoinStyle(join);
             if (ls.join == 2)
                 pen.setMiterLimit(std::max(1.0, ls.miterLimit));
             p.setPen(pen);
@@ -610,7 +762,8 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
     }
 }
 
-void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx)
+void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
+                               bool fillsOnly)
 {
     // Strokes may reach past the bounds by a hairline's pixel.
     const QRectF device = m.mapRect(s.bounds).adjusted(-2, -2, 2, 2);
@@ -618,11 +771,11 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
     if (device.isEmpty() || !device.intersects(target) || device.width() * device.height() > 4.0e6 ||
         device.width() > 8192 || device.height() > 8192) {
         if (device.intersects(target))
-            drawShape(p, s, m, cx);
+            drawShape(p, s, m, cx, fillsOnly);
         return;
     }
     const double ix = std::floor(m.dx()), iy = std::floor(m.dy());
-    const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_};
+    const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_, fillsOnly};
     const RenderCache::ShapePicture* pic = cache_.findShape(key);
     if (!pic) {
         const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
@@ -632,7 +785,7 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
         fresh.origin = r.topLeft();
         QPainter lp;
         begin(lp, fresh.image);
-        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx);
+        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx, fillsOnly);
         lp.end();
         pic = &cache_.storeShape(key, std::move(fresh));
     }

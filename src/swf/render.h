@@ -5,6 +5,7 @@
 #include "swf/display.h"
 
 #include <QImage>
+#include <array>
 #include <list>
 #include <mutex>
 
@@ -24,6 +25,7 @@ public:
         double m11, m12, m21, m22, fx, fy;
         ColorTransform cx;
         bool aa;
+        bool fillsOnly;
         bool operator==(const ShapeKey&) const = default;
     };
     struct ShapePicture {
@@ -60,6 +62,11 @@ private:
     qint64 shapeBytes_ = 0;
     std::list<std::pair<FilterKey, QImage>> filtered_;
 };
+
+// A gradient's 256 colours (premultiplied), with its colour transform
+// applied to the records.
+using GradientRamp = std::array<QRgb, 256>;
+GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.

@@ -1,0 +1,157 @@
+// Renderer rules that decide single pixels: the gradient colour ramp, where
+// a gradient is sampled, lines without antialiasing, and masks.
+
+#include "swf/fixtures.h"
+#include "swf/movie.h"
+#include "swf/player.h"
+#include "swf/render.h"
+
+#include <gtest/gtest.h>
+
+using namespace plovex::swf;
+using namespace plovex::swf::test;
+
+namespace {
+
+Gradient gradientOf(std::vector<GradientRecord> records, int interpolation = 0)
+{
+    Gradient g;
+    g.records = std::move(records);
+    g.interpolation = interpolation;
+    return g;
+}
+
+QColor entry(const GradientRamp& ramp, int i)
+{
+    return QColor::fromRgba(qUnpremultiply(ramp[size_t(i)]));
+}
+
+TEST(SwfGradientRamp, RecordsSharingARatioEachTakeTheirOwnEntry)
+{
+    // Three records at 100: red claims 100, green 101, blue 102; blue's
+    // pair with the white record at 200 starts mixing from the written
+    // ratio 100, so entry 103 is already 3/100 of the way to white.
+    const GradientRamp ramp = BuildGradientRamp(
+        gradientOf({{100, Qt::red}, {100, Qt::green}, {100, Qt::blue}, {200, Qt::white}}), ColorTransform());
+    EXPECT_EQ(entry(ramp, 0), QColor(Qt::red));
+    EXPECT_EQ(entry(ramp, 100), QColor(Qt::red));
+    EXPECT_EQ(entry(ramp, 101), QColor(Qt::red));
+    EXPECT_EQ(entry(ramp, 102), QColor(Qt::green));
+    EXPECT_EQ(entry(ramp, 103), QColor(7, 7, 255));
+    EXPECT_EQ(entry(ramp, 150), QColor(127, 127, 255));
+    EXPECT_EQ(entry(ramp, 200), QColor(Qt::white));
+    EXPECT_EQ(entry(ramp, 255), QColor(Qt::white));
+}
+
+TEST(SwfGradientRamp, RatiosGoingBackwardsAreMovedOnAndMixedByTheirWrittenValues)
+{
+    // 80 then 50: the second record is moved to 81; the pair 80 -> 50
+    // mixes over a negative span, which leaves its first colour.
+    const GradientRamp ramp =
+        BuildGradientRamp(gradientOf({{0, Qt::black}, {80, Qt::red}, {50, Qt::blue}, {255, Qt::white}}),
+                          ColorTransform());
+    EXPECT_EQ(entry(ramp, 40), QColor(127, 0, 0));
+    EXPECT_EQ(entry(ramp, 80), QColor(Qt::red));
+    EXPECT_EQ(entry(ramp, 81), QColor(Qt::red));
+    // 82 lies 32/205 of the way from blue (written at 50) to white.
+    EXPECT_EQ(entry(ramp, 82), QColor(39, 39, 255));
+}
+
+TEST(SwfGradientRamp, LinearRgbMixesInLinearLightAndNeverReachesFullIntensity)
+{
+    const GradientRamp ramp =
+        BuildGradientRamp(gradientOf({{0, Qt::black}, {255, Qt::red}}, 1), ColorTransform());
+    EXPECT_EQ(entry(ramp, 0), QColor(0, 0, 0));
+    EXPECT_EQ(entry(ramp, 255), QColor(254, 0, 0));
+    // Half way in linear light is far brighter than half way in sRGB.
+    EXPECT_GT(entry(ramp, 128).red(), 180);
+    EXPECT_LT(entry(ramp, 128).red(), 192);
+}
+
+TEST(SwfGradientRamp, ColourTransformActsOnTheRecords)
+{
+    ColorTransform cx;
+    cx.rm = 0.5;
+    cx.ba = 100;
+    const GradientRamp ramp = BuildGradientRamp(gradientOf({{0, QColor(200, 0, 0)}, {255, QColor(200, 0, 0)}}), cx);
+    EXPECT_EQ(entry(ramp, 9), QColor(100, 0, 100));
+}
+
+// A 128 x 4 pixel stage with a linear gradient from black to red across
+// its width: each pixel spans two ramp entries.
+QImage redRamp(bool antialias)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 128 * 20, 0, 4 * 20}, 12, -1});
+    ShapeBuilder b;
+    Matrix m;
+    m.a = 128 * 20 / 32768.0;
+    m.tx = 64 * 20;
+    b.style(0, b.addFill(LinearGradientFill(m, {{0, Qt::black}, {255, Qt::red}})), 0).rect(QRectF(0, 0, 128 * 20, 80));
+    w.defineShape(1, b.build(), 3);
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    RenderOptions o;
+    o.antialias = antialias;
+    return p.renderImage(QSize(128, 4), o);
+}
+
+TEST(SwfRender, GradientsAreSampledAtPixelCentresWithoutAntialiasingAndAtCornersWithIt)
+{
+    const QImage crisp = redRamp(false);
+    const QImage smooth = redRamp(true);
+    for (int x : {0, 1, 40, 127}) {
+        EXPECT_EQ(crisp.pixelColor(x, 2).red(), 2 * x + 1) << x;
+        EXPECT_EQ(smooth.pixelColor(x, 2).red(), 2 * x) << x;
+    }
+}
+
+QImage crispShot(const QByteArray& movie, QSize size)
+{
+    Player p(LoadMovie(movie));
+    RenderOptions o;
+    o.antialias = false;
+    return p.renderImage(size, o);
+}
+
+TEST(SwfRender, LinesWithoutAntialiasingCoverThePixelCentresInsideThem)
+{
+    // A one-pixel line whose centre lies on a pixel boundary (y = 6 px)
+    // covers 5.5 .. 6.5: only row 5 has its centre inside (the lower edge
+    // is open). A three-pixel line at y = 15.25 covers rows 14 .. 16.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 400, 0, 400}, 12, -1});
+    ShapeBuilder b;
+    b.style(0, 0, b.addLine(SolidLine(20, Qt::black))).moveTo(40, 120).lineTo(360, 120);
+    b.style(0, 0, b.addLine(SolidLine(60, Qt::black))).moveTo(40, 305).lineTo(360, 305);
+    w.defineShape(1, b.build());
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(20, 20));
+    std::vector<int> dark;
+    for (int y = 0; y < 20; ++y)
+        if (img.pixelColor(10, y) == QColor(Qt::black))
+            dark.push_back(y);
+    EXPECT_EQ(dark, (std::vector<int>{5, 14, 15, 16}));
+}
+
+TEST(SwfRender, MasksUseTheirFillsNotTheirLines)
+{
+    // The mask's square has a 4-pixel outline; the content shows only
+    // inside the fill.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    ShapeBuilder mb;
+    mb.style(0, mb.addFill(SolidFill(Qt::black)), mb.addLine(SolidLine(80, Qt::black))).rect(QRectF(400, 400, 1200, 1200));
+    w.defineShape(1, mb.build());
+    w.defineShape(2, RectShape(QRectF(0, 0, 100, 100), Qt::red));
+    PlaceObject mask = PlaceNew(1, 1);
+    mask.clipDepth = 2;
+    w.placeObject2(mask);
+    w.placeObject2(PlaceNew(2, 2));
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(100, 100));
+    EXPECT_EQ(img.pixelColor(21, 50), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(19, 50), QColor(Qt::white));
+    EXPECT_EQ(img.pixelColor(50, 18), QColor(Qt::white));
+}
+
+} // namespace
