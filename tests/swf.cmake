@@ -2,3 +2,4 @@
 plovex_add_test(swf_format_test SOURCES swf/format_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_player_test SOURCES swf/player_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_render_test SOURCES swf/render_test.cpp LIBS plovex_swf)
+plovex_add_test(swf_filters_test SOURCES swf/filters_test.cpp LIBS plovex_swf)

@@ -2,180 +2,310 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace plovex::swf {
 
 namespace {
 
-using Plane = std::vector<int>;   // one channel, values 0..255
+// Work buffers kept between calls, so that filtering a frame allocates
+// nothing once the buffers have grown to the largest layer.
+struct Scratch {
+    std::vector<uint8_t> plane, tmp, padded;
+    std::vector<uint32_t> sums;
+};
 
-// One box pass along a line of n values with stride, box width w.
-void boxLine(int* data, int n, int stride, int w, std::vector<int>& tmp)
+Scratch& scratch()
 {
-    tmp.assign(size_t(n), 0);
-    const int before = (w - 1) / 2, after = w / 2;
-    long sum = 0;
-    // prime the window for position 0: [-before, after]
-    for (int i = 0; i <= after && i < n; ++i)
-        sum += data[i * stride];
-    for (int x = 0; x < n; ++x) {
-        tmp[size_t(x)] = int(sum / w);
-        const int add = x + after + 1, drop = x - before;
-        if (add < n)
-            sum += data[add * stride];
-        if (drop >= 0)
-            sum -= data[drop * stride];
-    }
-    for (int x = 0; x < n; ++x)
-        data[x * stride] = tmp[size_t(x)];
+    thread_local Scratch s;
+    return s;
 }
 
-void blurPlane(Plane& p, int width, int height, double boxX, double boxY, int passes)
+// One box pass of a given width. The box covers `size` pixels centred on
+// each pixel: the whole pixels within (size - 1) / 2 on either side count
+// fully and the next pixel on each side counts by the fraction left over
+// (kept to 1/255 steps, as the Flash Player's fixed-point arithmetic
+// does). The sum is divided by the full width and rounded down to 8 bits.
+struct BoxKernel {
+    bool active = false;
+    int reach = 0;          // whole pixels counted fully on each side
+    uint32_t edge = 0;      // weight of the pixel just past them, 0..255
+    double invTotal = 0;    // 1 / (255 * size)
+
+    explicit BoxKernel(double size)
+    {
+        size = std::min(size, 255.0);
+        if (!(size > 1.0))
+            return;
+        active = true;
+        const double radius = (size - 1) / 2;
+        reach = int(std::ceil(radius)) - 1;
+        edge = uint32_t(std::floor((radius - reach) * 255 + 1e-9));
+        invTotal = 1.0 / (255.0 * size);
+    }
+
+    // Pixels on each side that the box reads.
+    int spread() const { return active ? reach + 1 : 0; }
+
+    uint8_t value(uint32_t inner, uint32_t outer) const
+    {
+        const double v = (double(inner) * 255 + double(outer) * edge) * invTotal;
+        return uint8_t(std::min(255.0, v + 1e-7));
+    }
+};
+
+// Blurs `rows` lines of `n` pixels with `C` interleaved 8-bit channels
+// along the line.
+template <int C>
+void boxRows(uint8_t* data, int n, int rows, size_t stride, const BoxKernel& k)
 {
-    // The box is an odd number of pixels wide, centred on each pixel.
-    const int wx = std::max(1, 2 * int(std::floor((boxX - 1) / 2)) + 1);
-    const int wy = std::max(1, 2 * int(std::floor((boxY - 1) / 2)) + 1);
-    std::vector<int> tmp;
+    const int r = k.reach;
+    const int pad = r + 1;
+    auto& padded = scratch().padded;
+    padded.assign(size_t(n + 2 * pad) * C, 0);
+    for (int y = 0; y < rows; ++y) {
+        uint8_t* line = data + size_t(y) * stride;
+        std::memcpy(padded.data() + size_t(pad) * C, line, size_t(n) * C);
+        const uint8_t* p = padded.data() + size_t(pad) * C;   // p[i*C + c], i in [-pad, n+pad)
+        uint32_t sum[C] = {};
+        for (int i = -r; i <= r; ++i)
+            for (int c = 0; c < C; ++c)
+                sum[c] += p[i * C + c];
+        for (int x = 0; x < n; ++x) {
+            for (int c = 0; c < C; ++c) {
+                const uint32_t outer = uint32_t(p[(x - r - 1) * C + c]) + p[(x + r + 1) * C + c];
+                line[x * C + c] = k.value(sum[c], outer);
+                sum[c] += uint32_t(p[(x + r + 1) * C + c]) - p[(x - r) * C + c];
+            }
+        }
+    }
+}
+
+// Blurs down the columns of a block of `rows` lines of `bytes` values each.
+void boxColumns(uint8_t* data, int bytes, int rows, size_t stride, const BoxKernel& k)
+{
+    const int r = k.reach;
+    auto& s = scratch();
+    s.tmp.resize(size_t(bytes) * rows);
+    s.sums.assign(size_t(bytes), 0);
+    uint32_t* sum = s.sums.data();
+    auto row = [&](int y) -> const uint8_t* { return (y < 0 || y >= rows) ? nullptr : data + size_t(y) * stride; };
+    for (int y = 0; y <= r && y < rows; ++y) {
+        const uint8_t* src = row(y);
+        for (int i = 0; i < bytes; ++i)
+            sum[i] += src[i];
+    }
+    for (int y = 0; y < rows; ++y) {
+        const uint8_t* before = row(y - r - 1);
+        const uint8_t* after = row(y + r + 1);
+        const uint8_t* leaving = row(y - r);
+        uint8_t* out = s.tmp.data() + size_t(y) * bytes;
+        for (int i = 0; i < bytes; ++i) {
+            const uint32_t a = after ? after[i] : 0;
+            out[i] = k.value(sum[i], (before ? before[i] : 0) + a);
+            sum[i] += a - (leaving ? leaving[i] : 0);
+        }
+    }
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(data + size_t(y) * stride, s.tmp.data() + size_t(y) * bytes, size_t(bytes));
+}
+
+// `passes` rounds of a horizontal then a vertical box over an image of
+// C-channel pixels.
+template <int C>
+void blurBlock(uint8_t* data, int w, int h, size_t stride, double sizeX, double sizeY, int passes)
+{
+    const BoxKernel kx(sizeX), ky(sizeY);
     for (int pass = 0; pass < passes; ++pass) {
-        if (wx > 1)
-            for (int y = 0; y < height; ++y)
-                boxLine(p.data() + size_t(y) * width, width, 1, wx, tmp);
-        if (wy > 1)
-            for (int x = 0; x < width; ++x)
-                boxLine(p.data() + x, height, width, wy, tmp);
+        if (kx.active)
+            boxRows<C>(data, w, h, stride, kx);
+        if (ky.active)
+            boxColumns(data, w * C, h, stride, ky);
     }
 }
 
-Plane alphaOf(const QImage& img, bool inverse)
+// The box width in device pixels for a blur amount in stage pixels: the
+// reach on either side of the centre pixel grows with the stage's scale.
+double boxSize(double blur, double scale)
 {
-    Plane a(size_t(img.width()) * img.height());
-    for (int y = 0; y < img.height(); ++y) {
+    return blur > 1 ? (blur - 1) * scale + 1 : 0;
+}
+
+// The alpha channel of a premultiplied layer, blurred.
+const std::vector<uint8_t>& blurredAlpha(const QImage& img, const Filter& f, double scale)
+{
+    const int w = img.width(), h = img.height();
+    auto& a = scratch().plane;
+    a.resize(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
         const auto* s = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        for (int x = 0; x < img.width(); ++x)
-            a[size_t(y) * img.width() + x] = inverse ? 255 - qAlpha(s[x]) : qAlpha(s[x]);
+        uint8_t* d = a.data() + size_t(y) * w;
+        for (int x = 0; x < w; ++x)
+            d[x] = uint8_t(qAlpha(s[x]));
     }
+    blurBlock<1>(a.data(), w, h, size_t(w), boxSize(f.blurX, scale), boxSize(f.blurY, scale), std::max(1, f.passes));
     return a;
 }
 
-Plane shifted(const Plane& p, int w, int h, int dx, int dy, int fill)
+// A filter's offset in whole device pixels: the blurred picture is read
+// at the nearest pixel to the shifted position.
+int pixelShift(double offset)
 {
-    Plane out(p.size(), fill);
-    for (int y = 0; y < h; ++y) {
-        const int sy = y - dy;
-        if (sy < 0 || sy >= h)
-            continue;
-        for (int x = 0; x < w; ++x) {
-            const int sx = x - dx;
-            if (sx >= 0 && sx < w)
-                out[size_t(y) * w + x] = p[size_t(sy) * w + sx];
-        }
+    return int(std::floor(0.5 + offset));
+}
+
+struct Rgba {
+    float r = 0, g = 0, b = 0, a = 0;
+};
+
+Rgba premulOf(const QColor& c)
+{
+    const float a = float(c.alpha()) / 255;
+    return {float(c.red()) / 255 * a, float(c.green()) / 255 * a, float(c.blue()) / 255 * a, a};
+}
+
+Rgba unpack(QRgb p)
+{
+    return {float(qRed(p)) / 255, float(qGreen(p)) / 255, float(qBlue(p)) / 255, float(qAlpha(p)) / 255};
+}
+
+QRgb pack(const Rgba& c)
+{
+    auto q = [](float v) { return int(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
+    const int a = q(c.a);
+    return qRgba(std::min(q(c.r), a), std::min(q(c.g), a), std::min(q(c.b), a), a);
+}
+
+// Looks up a plane value at a shifted position; outside the layer there is nothing.
+struct Shifted {
+    const uint8_t* plane;
+    int w, h, dx, dy;
+    float at(int x, int y) const
+    {
+        x += dx;
+        y += dy;
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return 0;
+        return float(plane[size_t(y) * w + x]) / 255;
     }
-    return out;
-}
+};
 
-QRgb premul(const QColor& c, int coverage)
-{
-    const int a = c.alpha() * coverage / 255;
-    return qRgba(c.red() * a / 255, c.green() * a / 255, c.blue() * a / 255, a);
-}
-
-QRgb over(QRgb top, QRgb bottom)
-{
-    const int ia = 255 - qAlpha(top);
-    return qRgba(qRed(top) + qRed(bottom) * ia / 255, qGreen(top) + qGreen(bottom) * ia / 255,
-                 qBlue(top) + qBlue(bottom) * ia / 255, qAlpha(top) + qAlpha(bottom) * ia / 255);
-}
-
-QRgb scaleRgb(QRgb c, int f)
-{
-    return qRgba(qRed(c) * f / 255, qGreen(c) * f / 255, qBlue(c) * f / 255, qAlpha(c) * f / 255);
-}
-
-// Shadow, glow and their gradient kinds: a blurred, coloured copy of the
-// alpha channel placed behind (or, inner, inside) the object.
-void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<QRgb>* ramp)
+// Glow and drop shadow, plain or from a gradient: a blurred, coloured copy
+// of the alpha channel, behind the object or (inner) inside its edge.
+void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<Rgba>* ramp)
 {
     const int w = img.width(), h = img.height();
-    Plane a = alphaOf(img, f.inner);
-    const int dx = int(std::lround(std::cos(f.angle) * f.distance * scale));
-    const int dy = int(std::lround(std::sin(f.angle) * f.distance * scale));
-    a = shifted(a, w, h, dx, dy, f.inner ? 255 : 0);
-    blurPlane(a, w, h, f.blurX * scale, f.blurY * scale, std::max(1, f.passes));
-    const QColor color = f.colors.empty() ? QColor(Qt::black) : f.colors.front();
+    const auto& blurred = blurredAlpha(img, f, scale);
+    const double dist = f.distance * scale;
+    const Shifted at{blurred.data(), w, h, pixelShift(-std::cos(f.angle) * dist), pixelShift(-std::sin(f.angle) * dist)};
+    const Rgba color = premulOf(f.colors.empty() ? QColor(Qt::black) : f.colors.front());
+    const float strength = float(f.strength);
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x) {
-            const int v = std::min(255, int(a[size_t(y) * w + x] * f.strength));
-            const QRgb src = line[x];
-            QRgb s = ramp ? scaleRgb((*ramp)[size_t(v)], 255) : premul(color, v);
-            if (ramp && v == 0)
-                s = 0;
-            if (f.inner) {
-                s = scaleRgb(s, qAlpha(src));
-                line[x] = f.knockout ? s : f.compositeSource ? over(s, src) : s;
-            } else {
-                if (f.knockout)
-                    line[x] = scaleRgb(s, 255 - qAlpha(src));
-                else
-                    line[x] = f.compositeSource ? over(src, s) : s;
-            }
-        }
-    }
-}
-
-void bevelLike(QImage& img, const Filter& f, double scale, const std::vector<QRgb>* ramp)
-{
-    const int w = img.width(), h = img.height();
-    Plane a = alphaOf(img, false);
-    blurPlane(a, w, h, f.blurX * scale, f.blurY * scale, std::max(1, f.passes));
-    const int dx = int(std::lround(std::cos(f.angle) * f.distance * scale));
-    const int dy = int(std::lround(std::sin(f.angle) * f.distance * scale));
-    const Plane lit = shifted(a, w, h, -dx, -dy, 0);
-    const Plane dark = shifted(a, w, h, dx, dy, 0);
-    const QColor shadow = f.colors.size() > 0 ? f.colors[0] : QColor(Qt::black);
-    const QColor highlight = f.colors.size() > 1 ? f.colors[1] : QColor(Qt::white);
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            const int diff = int((dark[i] - lit[i]) * f.strength);
-            QRgb s;
+            const Rgba dest = unpack(line[x]);
+            const float b = at.at(x, y);
+            const float cover = std::clamp((f.inner ? 1 - b : b) * strength, 0.0f, 1.0f);
+            Rgba glow;
             if (ramp) {
-                const int idx = std::clamp(128 + diff / 2, 0, 255);
-                s = (*ramp)[size_t(idx)];
-            } else if (diff > 0) {
-                s = premul(highlight, std::min(255, diff));
+                glow = (*ramp)[size_t(std::lround(cover * 255))];
             } else {
-                s = premul(shadow, std::min(255, -diff));
+                glow = {color.r * cover, color.g * cover, color.b * cover, color.a * cover};
             }
-            const QRgb src = line[x];
-            const int sa = qAlpha(src);
-            if (f.inner)
-                s = scaleRgb(s, sa);
-            else if (!f.onTop && !f.knockout)
-                s = scaleRgb(s, 255);
-            if (f.knockout)
-                line[x] = f.inner ? s : scaleRgb(s, 255 - sa);
-            else if (f.inner || f.onTop)
-                line[x] = over(s, src);
-            else
-                line[x] = over(src, s);
+            Rgba out;
+            if (f.inner) {
+                // Inside the object only: the glow is cut to the object's alpha.
+                const float k = dest.a;
+                if (f.knockout || !f.compositeSource)
+                    out = {glow.r * k, glow.g * k, glow.b * k, glow.a * k};
+                else
+                    out = {glow.r * k + dest.r * (1 - glow.a), glow.g * k + dest.g * (1 - glow.a),
+                           glow.b * k + dest.b * (1 - glow.a), glow.a * k + dest.a * (1 - glow.a)};
+            } else {
+                const float k = 1 - dest.a;
+                if (f.knockout)
+                    out = {glow.r * k, glow.g * k, glow.b * k, glow.a * k};
+                else if (!f.compositeSource)
+                    out = glow;
+                else
+                    out = {glow.r * k + dest.r, glow.g * k + dest.g, glow.b * k + dest.b, glow.a * k + dest.a};
+            }
+            line[x] = pack(out);
         }
     }
 }
 
-std::vector<QRgb> rampOf(const Filter& f)
+// Bevel, plain or from a gradient: the blurred alpha read once shifted
+// towards the light and once away from it; where the first is stronger the
+// highlight shows, where the second is, the shadow.
+void bevelLike(QImage& img, const Filter& f, double scale, const std::vector<Rgba>* ramp)
 {
-    std::vector<QRgb> ramp(256, 0);
-    if (f.colors.empty())
+    const int w = img.width(), h = img.height();
+    const auto& blurred = blurredAlpha(img, f, scale);
+    const double ox = std::cos(f.angle) * f.distance * scale, oy = std::sin(f.angle) * f.distance * scale;
+    const Shifted lit{blurred.data(), w, h, pixelShift(ox), pixelShift(oy)};
+    const Shifted dark{blurred.data(), w, h, pixelShift(-ox), pixelShift(-oy)};
+    // The movie stores the highlight colour first, then the shadow colour.
+    const Rgba highlight = premulOf(f.colors.size() > 0 ? f.colors[0] : QColor(Qt::white));
+    const Rgba shadow = premulOf(f.colors.size() > 1 ? f.colors[1] : QColor(Qt::black));
+    const float strength = float(f.strength);
+    const bool full = f.onTop, inner = !full && f.inner;
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const float d = (lit.at(x, y) - dark.at(x, y)) * strength;
+            Rgba glow;
+            if (ramp) {
+                // Ratio 128 is the flat surface; towards 255 the lit side, towards 0 the shaded one.
+                const int idx = std::clamp(int(std::lround(128 + d * 127)), 0, 255);
+                glow = (*ramp)[size_t(idx)];
+            } else {
+                const float hi = std::clamp(d, 0.0f, 1.0f), sh = std::clamp(-d, 0.0f, 1.0f);
+                glow = {highlight.r * hi + shadow.r * sh, highlight.g * hi + shadow.g * sh,
+                        highlight.b * hi + shadow.b * sh, highlight.a * hi + shadow.a * sh};
+            }
+            const Rgba dest = unpack(line[x]);
+            Rgba out;
+            if (full) {
+                if (f.knockout)
+                    out = glow;
+                else
+                    out = {dest.r * (1 - glow.a) + glow.r, dest.g * (1 - glow.a) + glow.g,
+                           dest.b * (1 - glow.a) + glow.b, dest.a * (1 - glow.a) + glow.a};
+            } else if (inner) {
+                const float k = dest.a;
+                if (f.knockout)
+                    out = {glow.r * k, glow.g * k, glow.b * k, glow.a * k};
+                else
+                    out = {glow.r * k + dest.r * (1 - glow.a), glow.g * k + dest.g * (1 - glow.a),
+                           glow.b * k + dest.b * (1 - glow.a), glow.a * k + dest.a * (1 - glow.a)};
+            } else {
+                const float k = 1 - dest.a;
+                if (f.knockout)
+                    out = {glow.r * k, glow.g * k, glow.b * k, glow.a * k};
+                else
+                    out = {dest.r + glow.r * k, dest.g + glow.g * k, dest.b + glow.b * k, dest.a + glow.a * k};
+            }
+            line[x] = pack(out);
+        }
+    }
+}
+
+// The 256 colours of a gradient filter's ramp, premultiplied.
+std::vector<Rgba> rampOf(const Filter& f)
+{
+    std::vector<Rgba> ramp(256);
+    const size_t n = std::min(f.colors.size(), f.ratios.size());
+    if (n == 0)
         return ramp;
     for (int i = 0; i < 256; ++i) {
         size_t k = 0;
-        while (k + 1 < f.colors.size() && size_t(k + 1) < f.ratios.size() && f.ratios[k + 1] <= i)
+        while (k + 1 < n && f.ratios[k + 1] <= i)
             ++k;
         QColor c;
-        if (k + 1 >= f.colors.size() || k + 1 >= f.ratios.size() || i <= f.ratios[k]) {
+        if (k + 1 >= n || i <= f.ratios[k]) {
             c = f.colors[k];
         } else {
             const double t = double(i - f.ratios[k]) / std::max(1, f.ratios[k + 1] - f.ratios[k]);
@@ -184,7 +314,7 @@ std::vector<QRgb> rampOf(const Filter& f)
             c = QColor(int(a.red() + (b.red() - a.red()) * t), int(a.green() + (b.green() - a.green()) * t),
                        int(a.blue() + (b.blue() - a.blue()) * t), int(a.alpha() + (b.alpha() - a.alpha()) * t));
         }
-        ramp[size_t(i)] = premul(c, 255);
+        ramp[size_t(i)] = premulOf(c);
     }
     return ramp;
 }
@@ -255,37 +385,33 @@ void BoxBlur(QImage& image, double boxX, double boxY, int passes)
     const int w = image.width(), h = image.height();
     if (w == 0 || h == 0)
         return;
-    Plane ch[4];
-    for (auto& c : ch)
-        c.resize(size_t(w) * h);
-    for (int y = 0; y < h; ++y) {
-        const auto* s = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            ch[0][i] = qRed(s[x]);
-            ch[1][i] = qGreen(s[x]);
-            ch[2][i] = qBlue(s[x]);
-            ch[3][i] = qAlpha(s[x]);
-        }
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Premultiplied pixels blur channel by channel; each channel stays at
+    // or below alpha since all four are averaged alike and rounded down.
+    blurBlock<4>(image.bits(), w, h, size_t(image.bytesPerLine()), boxX, boxY, passes);
+}
+
+int FilterMargin(const Filter& f, double scale, bool vertical)
+{
+    const double blur = boxSize(vertical ? f.blurY : f.blurX, scale);
+    int grow = BoxKernel(blur).spread() * std::max(1, f.passes);
+    if (f.type == Filter::DropShadow || f.type == Filter::Bevel || f.type == Filter::GradientBevel ||
+        f.type == Filter::GradientGlow) {
+        const double off = (vertical ? std::sin(f.angle) : std::cos(f.angle)) * f.distance * scale;
+        grow += int(std::ceil(std::abs(off))) + 1;
     }
-    for (auto& c : ch)
-        blurPlane(c, w, h, boxX, boxY, passes);
-    for (int y = 0; y < h; ++y) {
-        auto* d = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            const int a = ch[3][i];
-            d[x] = qRgba(std::min(ch[0][i], a), std::min(ch[1][i], a), std::min(ch[2][i], a), a);
-        }
-    }
+    return grow;
 }
 
 void ApplyFilters(QImage& layer, const std::vector<Filter>& filters, double scale)
 {
+    if (layer.isNull())
+        return;
     for (const Filter& f : filters) {
         switch (f.type) {
         case Filter::Blur:
-            BoxBlur(layer, f.blurX * scale, f.blurY * scale, std::max(1, f.passes));
+            BoxBlur(layer, boxSize(f.blurX, scale), boxSize(f.blurY, scale), std::max(1, f.passes));
             break;
         case Filter::DropShadow:
         case Filter::Glow:

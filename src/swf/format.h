@@ -215,7 +215,7 @@ QColor ReadRgba(Reader& r);
 struct Filter {
     enum Type { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, GradientGlow = 4, Convolution = 5, ColorMatrix = 6, GradientBevel = 7 };
     int type = Blur;
-    std::vector<QColor> colors;      // one for shadow/glow, two for bevel (shadow, highlight), n for gradient filters
+    std::vector<QColor> colors;      // one for shadow/glow, two for bevel (highlight, shadow: the order stored), n for gradient filters
     std::vector<int> ratios;
     double blurX = 0, blurY = 0;     // pixels
     double angle = 0, distance = 0;  // radians, pixels

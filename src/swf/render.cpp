@@ -318,6 +318,7 @@ private:
     QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
                     const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device);
     QRectF bounds(const DisplayObject& o, const QTransform& m) const;
+    QPoint filterGrowth(const std::vector<Filter>& filters) const;
     QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
     QImage newLayer(const QRect& r) const;
     void begin(QPainter& lp, QImage& img) const;
@@ -412,19 +413,26 @@ QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) cons
     }
 }
 
+// How far an object's filters spread its picture, in device pixels; each
+// filter works on what the ones before it made.
+QPoint Renderer::filterGrowth(const std::vector<Filter>& filters) const
+{
+    int gx = 0, gy = 0;
+    for (const Filter& f : filters) {
+        gx += FilterMargin(f, viewScale_, false);
+        gy += FilterMargin(f, viewScale_, true);
+    }
+    return {gx, gy};
+}
+
 // Device bounds of an object (its matrix already in m), grown by what its
 // filters add.
 QRectF Renderer::bounds(const DisplayObject& o, const QTransform& m) const
 {
     QRectF r = contentBounds(o, m);
     if (o.filters && !r.isEmpty()) {
-        const double s = transformScale(m) * 20;
-        double gx = 0, gy = 0;
-        for (const Filter& f : *o.filters) {
-            gx += f.blurX * s * std::max(1, f.passes) + std::abs(f.distance) * s;
-            gy += f.blurY * s * std::max(1, f.passes) + std::abs(f.distance) * s;
-        }
-        r.adjust(-gx - 2, -gy - 2, gx + 2, gy + 2);
+        const QPoint g = filterGrowth(*o.filters);
+        r.adjust(-g.x(), -g.y(), g.x(), g.y());
     }
     return r.isEmpty() ? r : r.adjusted(-2, -2, 2, 2);
 }
@@ -511,7 +519,13 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
     }
     if (nesting_ > 32)
         return;
-    const QRect target(0, 0, p.device()->width(), p.device()->height());
+    QRect target(0, 0, p.device()->width(), p.device()->height());
+    if (hasFilters) {
+        // Filters see the whole object, also what lies just outside the
+        // picture: a blur near the edge takes in what is beyond it.
+        const QPoint g = filterGrowth(*o.filters);
+        target.adjust(-g.x(), -g.y(), g.x(), g.y());
+    }
     const QRect r = bounds(o, m).toAlignedRect() & target;
     if (r.isEmpty())
         return;
