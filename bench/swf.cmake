@@ -3,3 +3,7 @@
 add_executable(swf_bench ${CMAKE_CURRENT_LIST_DIR}/swf_bench.cpp)
 target_link_libraries(swf_bench PRIVATE plovex_swf)
 target_compile_definitions(swf_bench PRIVATE PLOVEX_DEMO_PATH="${CMAKE_BINARY_DIR}/demo.swf")
+
+# The bitmap filters alone, per kind and quality.
+add_executable(filters_bench ${CMAKE_CURRENT_LIST_DIR}/filters_bench.cpp)
+target_link_libraries(filters_bench PRIVATE plovex_swf)

@@ -13,7 +13,7 @@ namespace {
 // Work buffers kept between calls, so that filtering a frame allocates
 // nothing once the buffers have grown to the largest layer.
 struct Scratch {
-    std::vector<uint8_t> plane, tmp, padded;
+    std::vector<uint8_t> plane, tmp, padded, zeros;
     std::vector<uint32_t> sums;
 };
 
@@ -32,7 +32,7 @@ struct BoxKernel {
     bool active = false;
     int reach = 0;          // whole pixels counted fully on each side
     uint32_t edge = 0;      // weight of the pixel just past them, 0..255
-    double invTotal = 0;    // 1 / (255 * size)
+    uint64_t scale = 0;     // 2^40 / (255 * size), rounded up
 
     explicit BoxKernel(double size)
     {
@@ -43,7 +43,7 @@ struct BoxKernel {
         const double radius = (size - 1) / 2;
         reach = int(std::ceil(radius)) - 1;
         edge = uint32_t(std::floor((radius - reach) * 255 + 1e-9));
-        invTotal = 1.0 / (255.0 * size);
+        scale = uint64_t(std::ceil(double(uint64_t(1) << 40) / (255.0 * size)));
     }
 
     // Pixels on each side that the box reads.
@@ -51,8 +51,8 @@ struct BoxKernel {
 
     uint8_t value(uint32_t inner, uint32_t outer) const
     {
-        const double v = (double(inner) * 255 + double(outer) * edge) * invTotal;
-        return uint8_t(std::min(255.0, v + 1e-7));
+        const uint64_t v = (uint64_t(inner * 255 + outer * edge) * scale) >> 40;
+        return uint8_t(std::min<uint64_t>(255, v));
     }
 };
 
@@ -90,22 +90,24 @@ void boxColumns(uint8_t* data, int bytes, int rows, size_t stride, const BoxKern
     auto& s = scratch();
     s.tmp.resize(size_t(bytes) * rows);
     s.sums.assign(size_t(bytes), 0);
+    s.zeros.assign(size_t(bytes), 0);
     uint32_t* sum = s.sums.data();
-    auto row = [&](int y) -> const uint8_t* { return (y < 0 || y >= rows) ? nullptr : data + size_t(y) * stride; };
+    const uint8_t* zero = s.zeros.data();
+    auto row = [&](int y) -> const uint8_t* { return (y < 0 || y >= rows) ? zero : data + size_t(y) * stride; };
     for (int y = 0; y <= r && y < rows; ++y) {
         const uint8_t* src = row(y);
         for (int i = 0; i < bytes; ++i)
             sum[i] += src[i];
     }
     for (int y = 0; y < rows; ++y) {
-        const uint8_t* before = row(y - r - 1);
-        const uint8_t* after = row(y + r + 1);
-        const uint8_t* leaving = row(y - r);
-        uint8_t* out = s.tmp.data() + size_t(y) * bytes;
+        const uint8_t* __restrict before = row(y - r - 1);
+        const uint8_t* __restrict after = row(y + r + 1);
+        const uint8_t* __restrict leaving = row(y - r);
+        uint8_t* __restrict out = s.tmp.data() + size_t(y) * bytes;
         for (int i = 0; i < bytes; ++i) {
-            const uint32_t a = after ? after[i] : 0;
-            out[i] = k.value(sum[i], (before ? before[i] : 0) + a);
-            sum[i] += a - (leaving ? leaving[i] : 0);
+            const uint32_t a = after[i];
+            out[i] = k.value(sum[i], before[i] + a);
+            sum[i] += a - leaving[i];
         }
     }
     for (int y = 0; y < rows; ++y)
@@ -166,6 +168,11 @@ Rgba premulOf(const QColor& c)
     return {float(c.red()) / 255 * a, float(c.green()) / 255 * a, float(c.blue()) / 255 * a, a};
 }
 
+bool isClear(const Rgba& c)
+{
+    return c.a <= 0 && c.r <= 0 && c.g <= 0 && c.b <= 0;
+}
+
 Rgba unpack(QRgb p)
 {
     return {float(qRed(p)) / 255, float(qGreen(p)) / 255, float(qBlue(p)) / 255, float(qAlpha(p)) / 255};
@@ -173,7 +180,7 @@ Rgba unpack(QRgb p)
 
 QRgb pack(const Rgba& c)
 {
-    auto q = [](float v) { return int(std::clamp(v, 0.0f, 1.0f) * 255 + 0.5f); };
+    auto q = [](float v) { return int(std::min(std::max(v, 0.0f), 1.0f) * 255 + 0.5f); };
     const int a = q(c.a);
     return qRgba(std::min(q(c.r), a), std::min(q(c.g), a), std::min(q(c.b), a), a);
 }
@@ -202,10 +209,10 @@ void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<Rg
     const Shifted at{blurred.data(), w, h, pixelShift(-std::cos(f.angle) * dist), pixelShift(-std::sin(f.angle) * dist)};
     const Rgba color = premulOf(f.colors.empty() ? QColor(Qt::black) : f.colors.front());
     const float strength = float(f.strength);
+    const bool keepObject = f.compositeSource && !f.knockout;
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x) {
-            const Rgba dest = unpack(line[x]);
             const float b = at.at(x, y);
             const float cover = std::clamp((f.inner ? 1 - b : b) * strength, 0.0f, 1.0f);
             Rgba glow;
@@ -214,6 +221,13 @@ void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<Rg
             } else {
                 glow = {color.r * cover, color.g * cover, color.b * cover, color.a * cover};
             }
+            if (isClear(glow)) {
+                // Nothing to add: the object stays, or goes if it is knocked out or hidden.
+                if (!keepObject)
+                    line[x] = 0;
+                continue;
+            }
+            const Rgba dest = unpack(line[x]);
             Rgba out;
             if (f.inner) {
                 // Inside the object only: the glow is cut to the object's alpha.
@@ -265,6 +279,11 @@ void bevelLike(QImage& img, const Filter& f, double scale, const std::vector<Rgb
                 const float hi = std::clamp(d, 0.0f, 1.0f), sh = std::clamp(-d, 0.0f, 1.0f);
                 glow = {highlight.r * hi + shadow.r * sh, highlight.g * hi + shadow.g * sh,
                         highlight.b * hi + shadow.b * sh, highlight.a * hi + shadow.a * sh};
+            }
+            if (isClear(glow)) {
+                if (f.knockout)
+                    line[x] = 0;
+                continue;
             }
             const Rgba dest = unpack(line[x]);
             Rgba out;
