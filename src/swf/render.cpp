@@ -716,11 +716,25 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             if (path.isEmpty())
                 continue;
             const LineStyle& ls = layer.lines[i];
-            const double px = ls.width * ((ls.noHScale && ls.noVScale) ? 1.0 / 20 : scale);
-            const bool cosmetic = px < kMinLinePixels || ls.noHScale || ls.noVScale;
+            // A line scales with its shape (widening along the stretch), but
+            // never below one pixel. One that must not follow horizontal
+            // scaling takes one width from the vertical scale (and the other
+            // way round); one that follows neither keeps its width.
+            double px = ls.width * scale;
+            bool cosmetic = true;
+            if (ls.noHScale && ls.noVScale)
+                px = ls.width / 20.0;
+            else if (ls.noHScale)
+                px = ls.width * std::hypot(m.m21(), m.m22());
+            else if (ls.noVScale)
+                px = ls.width * std::hypot(m.m11(), m.m12());
+            else
+                cosmetic = px < kMinLinePixels;
+            px = std::max(kMinLinePixels, px);
             const Qt::PenCapStyle cap = ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap;
             const Qt::PenJoinStyle join = ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
-            const QRectF area = path.boundingRect().adjusted(-ls.width, -ls.width, ls.width, ls.width);
+            const double grow = std::max<double>(ls.width, scale > 0 ? px / scale : 0);
+            const QRectF area = path.boundingRect().adjusted(-grow, -grow, grow, grow);
             bool smooth = false;
             if (!aa_) {
                 // Without antialiasing a line is the outline it sweeps,
@@ -733,7 +747,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 QPainterPath outline;
                 QTransform drawTransform;
                 if (cosmetic) {
-                    stroker.setWidth(std::max(kMinLinePixels, px));
+                    stroker.setWidth(px);
                     outline = flattened(stroker.createStroke(m.map(path)), 1.0 / 160);
                     drawTransform = QTransform::fromTranslate(-0.01, -0.01);
                 } else {
@@ -760,7 +774,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 pen.setColor(cx.apply(ls.color));
             if (cosmetic) {
                 pen.setCosmetic(true);
-                pen.setWidthF(std::max(kMinLinePixels, px));
+                pen.setWidthF(px);
             } else {
                 pen.setWidthF(ls.width);
             }
@@ -826,6 +840,15 @@ void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m
             x += g.advance;
         }
     }
+}
+
+// An edit field's glyph advance in twips: the font's advance at the run's
+// size, cut to whole twips as the Flash Player lays text out.
+double glyphAdvance(const FontCharacter& font, int glyph, double scale)
+{
+    if (glyph < 0 || size_t(glyph) >= font.advances.size())
+        return 0;
+    return std::trunc(font.advances[size_t(glyph)] * scale);
 }
 
 // One run of text with one format, from an edit field's text or HTML.
@@ -1015,8 +1038,7 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             ascent = std::max(ascent, r.font->hasLayout ? r.font->ascent * scale : r.size * 0.8);
             descent = std::max(descent, r.font->hasLayout ? r.font->descent * scale : r.size * 0.2);
             for (const QChar ch : r.text) {
-                const int gi = r.font->glyphIndex(ch.unicode());
-                width += (gi >= 0 && size_t(gi) < r.font->advances.size() ? r.font->advances[size_t(gi)] : 0) * scale;
+                width += glyphAdvance(*r.font, r.font->glyphIndex(ch.unicode()), scale);
             }
         }
         if (line.runs.empty()) {
@@ -1042,7 +1064,7 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
                     p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, baseline) * m);
                     p.drawPath(r.font->glyphs[size_t(gi)]);
                 }
-                x += (gi >= 0 && size_t(gi) < r.font->advances.size() ? r.font->advances[size_t(gi)] : 0) * scale;
+                x += glyphAdvance(*r.font, gi, scale);
             }
         }
         top += ascent + descent + t.leading;

@@ -155,3 +155,44 @@ TEST(SwfRender, MasksUseTheirFillsNotTheirLines)
 }
 
 } // namespace
+
+namespace {
+
+// Thickness, in rows, of a horizontal 1-pixel line (as drawn) at x = 2,
+// in a shape scaled by sx, sy.
+int lineRows(LineStyle line, double sx, double sy)
+{
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 800, 0, 800}, 12, -1});
+    ShapeBuilder b;
+    b.style(0, 0, b.addLine(line)).moveTo(0, 0).lineTo(400, 0);
+    w.defineShape(1, b.build());
+    w.placeObject2(PlaceNew(1, 1, ScaleRotate(sx, sy, 0, 0, 400)));
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(40, 40));
+    int rows = 0;
+    for (int y = 0; y < 40; ++y)
+        rows += img.pixelColor(2, y) == QColor(Qt::black);
+    return rows;
+}
+
+TEST(SwfRender, LineScalingFlagsPickTheScaleTheWidthFollows)
+{
+    LineStyle normal = SolidLine(20, Qt::black);
+    LineStyle noH = normal;
+    noH.noHScale = true;
+    LineStyle noV = normal;
+    noV.noVScale = true;
+    LineStyle neither = normal;
+    neither.noHScale = neither.noVScale = true;
+    // Stretched 2 across and 4 down: a horizontal line is 4 pixels thick
+    // when it follows the shape, 4 when only vertical scaling counts, 2
+    // when only horizontal scaling counts, 1 when it follows neither.
+    EXPECT_EQ(lineRows(normal, 2, 4), 4);
+    EXPECT_EQ(lineRows(noH, 2, 4), 4);
+    EXPECT_EQ(lineRows(noV, 2, 4), 2);
+    EXPECT_EQ(lineRows(neither, 2, 4), 1);
+    // Shrunk: never thinner than one pixel.
+    EXPECT_EQ(lineRows(normal, 0.25, 0.25), 1);
+}
+
+} // namespace
