@@ -484,10 +484,10 @@ void blendManual(QImage& dst, const QPoint& at, const QImage& src, int mode)
             const QRgb dp = d[x];
             const int da = qAlpha(dp);
             int rr, gg, bb;
-            if (mode == 9) {   // subtract: destination minus source
-                rr = std::max(0, qRed(dp) - qRed(sp));
-                gg = std::max(0, qGreen(dp) - qGreen(sp));
-                bb = std::max(0, qBlue(dp) - qBlue(sp));
+            if (mode == 9) {   // subtract: destination minus the source's premultiplied colour
+                d[x] = qRgba(std::max(0, qRed(dp) - qRed(sp)), std::max(0, qGreen(dp) - qGreen(sp)),
+                             std::max(0, qBlue(dp) - qBlue(sp)), da);
+                continue;
             } else {           // invert: the destination's inverse where the source covers
                 rr = da - qRed(dp);
                 gg = da - qGreen(dp);
