@@ -67,6 +67,31 @@ TEST(SwfFilters, BlurOfADotSpreadsByTheBoxAndEachPassRoundsDown)
     }
 }
 
+TEST(SwfFilters, GlowFromAnOddBoxLiesHalfAPixelRightOfItsSource)
+{
+    // A glow of 5 around a dot: five whole pixels of 51 averaged with their
+    // left neighbours, so half weights at -2 and +3 and full ones between.
+    Filter glow;
+    glow.type = Filter::Glow;
+    glow.colors = {QColor(0, 0, 0)};
+    glow.blurX = 5;
+    glow.blurY = 1;
+    glow.strength = 1;
+    glow.passes = 1;
+    glow.knockout = true;   // the glow alone
+    QImage img = dotRow(21, 10);
+    ApplyFilters(img, {glow}, 1.0);
+    const std::vector<int> a = alphas(img);
+    EXPECT_EQ(std::vector<int>(a.begin() + 6, a.begin() + 15), (std::vector<int>{0, 0, 26, 51, 0, 51, 51, 26, 0}));
+
+    // A box of 3 stays centred.
+    glow.blurX = 3;
+    QImage small = dotRow(21, 10);
+    ApplyFilters(small, {glow}, 1.0);
+    const std::vector<int> b = alphas(small);
+    EXPECT_EQ(std::vector<int>(b.begin() + 8, b.begin() + 13), (std::vector<int>{0, 85, 0, 85, 0}));
+}
+
 TEST(SwfFilters, FilterMarginCoversEverythingTheFilterDraws)
 {
     Filter shadow;
