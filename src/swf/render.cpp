@@ -500,6 +500,26 @@ void blendManual(QImage& dst, const QPoint& at, const QImage& src, int mode)
     }
 }
 
+// The alpha blend: the destination scaled by the source's alpha, only on
+// the pixels the source covers.
+void applyAlphaWhereCovered(QImage& dst, const QPoint& at, const QImage& src, const QImage& coverage)
+{
+    const QRect r = QRect(at, src.size()) & dst.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dst.scanLine(y));
+        const auto* s = reinterpret_cast<const QRgb*>(src.constScanLine(y - at.y()));
+        const auto* c = reinterpret_cast<const QRgb*>(coverage.constScanLine(y - at.y()));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            if (qAlpha(c[x - at.x()]) == 0)
+                continue;
+            const int a = qAlpha(s[x - at.x()]);
+            const QRgb dp = d[x];
+            auto scale = [a](int v) { return (v * a + 127) / 255; };
+            d[x] = qRgba(scale(qRed(dp)), scale(qGreen(dp)), scale(qBlue(dp)), scale(qAlpha(dp)));
+        }
+    }
+}
+
 void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform& parent, const ColorTransform& pcx,
                           bool maskMode)
 {
@@ -566,7 +586,23 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
             return;
         }
         break;
-    case 11: p.setCompositionMode(QPainter::CompositionMode_DestinationIn); break;
+    case 11:
+        if (dst && !hasFilters) {
+            // Alpha keeps the layer below where the object is drawn, scaled
+            // by the object's alpha; pixels the object does not cover stay.
+            QImage coverage = newLayer(r);
+            {
+                QPainter lp;
+                begin(lp, coverage);
+                ++nesting_;
+                drawContent(lp, o, m * QTransform::fromTranslate(-r.x(), -r.y()), cx, true);
+                --nesting_;
+            }
+            applyAlphaWhereCovered(*dst, r.topLeft(), layer, coverage);
+            return;
+        }
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        break;
     case 12: p.setCompositionMode(QPainter::CompositionMode_DestinationOut); break;
     case 13: p.setCompositionMode(QPainter::CompositionMode_Overlay); break;
     case 14: p.setCompositionMode(QPainter::CompositionMode_HardLight); break;

@@ -196,3 +196,36 @@ TEST(SwfRender, LineScalingFlagsPickTheScaleTheWidthFollows)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SwfRender, AlphaBlendLeavesWhatTheObjectDoesNotCoverAlone)
+{
+    // In a layer sprite: a red square, and over its left half a half
+    // transparent blue rectangle with the alpha blend mode. The left half
+    // keeps half of the red's alpha; right beside the rectangle the red
+    // stays whole.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 2000, 0, 2000}, 12, -1});
+    w.defineShape(1, RectShape(QRectF(0, 0, 100, 100), Qt::red), 3);
+    w.defineShape(2, RectShape(QRectF(0, 0, 50, 100), QColor(0, 0, 255, 128)), 3);
+    PlaceObject cut = PlaceNew(2, 2);
+    cut.version = 3;
+    cut.blendMode = 11;
+    TagStream sprite;
+    sprite.placeObject2(PlaceNew(1, 1));
+    sprite.placeObject2(cut);
+    sprite.showFrame();
+    w.defineSprite(3, sprite);
+    PlaceObject layer = PlaceNew(3, 1);
+    layer.version = 3;
+    layer.blendMode = 2;
+    w.placeObject2(layer);
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(100, 100));
+    EXPECT_EQ(img.pixelColor(51, 50), QColor(Qt::red));
+    EXPECT_EQ(img.pixelColor(80, 50), QColor(Qt::red));
+    EXPECT_NEAR(img.pixelColor(20, 50).green(), 127, 2);   // half red over white
+    EXPECT_EQ(img.pixelColor(20, 50).red(), 255);
+}
+
+} // namespace
