@@ -75,20 +75,23 @@ void RenderCache::storeFiltered(const FilterKey& key, const QImage& image)
 
 static quint64 hashImage(const QImage& img)
 {
-    // FNV-1a over 64-bit words, two pixels at a time.
-    quint64 h = 1469598103934665603ull;
+    // FNV-1a style mixing of 64-bit words (two pixels) in four independent
+    // lanes, so that the multiplications overlap; the lanes fold at the end.
+    constexpr quint64 prime = 1099511628211ull;
+    quint64 h[4] = {1469598103934665603ull, 0x9e3779b97f4a7c15ull, 0xc2b2ae3d27d4eb4full, 0x165667b19e3779f9ull};
     const int w = img.width(), rows = img.height();
     const qsizetype stride = img.bytesPerLine();
     const uchar* bits = img.constBits();
     for (int y = 0; y < rows; ++y) {
         const auto* line = reinterpret_cast<const quint32*>(bits + y * stride);
         int x = 0;
-        for (; x + 1 < w; x += 2)
-            h = (h ^ (quint64(line[x]) | quint64(line[x + 1]) << 32)) * 1099511628211ull;
-        if (x < w)
-            h = (h ^ line[x]) * 1099511628211ull;
+        for (; x + 7 < w; x += 8)
+            for (int k = 0; k < 4; ++k)
+                h[k] = (h[k] ^ (quint64(line[x + 2 * k]) | quint64(line[x + 2 * k + 1]) << 32)) * prime;
+        for (; x < w; ++x)
+            h[0] = (h[0] ^ line[x]) * prime;
     }
-    return h;
+    return ((h[0] * prime ^ h[1]) * prime ^ h[2]) * prime ^ h[3];
 }
 
 const RenderCache::ShapePicture* RenderCache::findShape(const ShapeKey& key)
