@@ -235,7 +235,7 @@ namespace {
 // Fills `img` (whose top left is device pixel `origin`) with a gradient
 // seen through `toDevice` (gradient space to device pixels). The gradient
 // square spans -16384..16384 twips and maps onto the ramp's 256 entries;
-// each pixel takes the entry found at one point of it: its centre when
+// each pixel takes the colour found at one point of it: its centre when
 // drawing without antialiasing, its top-left corner with it (sampleOffset
 // 0.5 or 0), as the Flash Player does at low and high quality.
 void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const GradientRamp& ramp,
@@ -264,6 +264,29 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
         }
         return ramp[size_t(i)];
     };
+    // Without antialiasing the ramp is read between its entries: the
+    // colour mixes the two entries around the sample, the entries standing
+    // at their middles; repeats and reflections do not mix across their
+    // seams.
+    auto pickFiltered = [&](double t) -> QRgb {
+        double u = t * 256 - 0.5;
+        if (!(u > -1e9 && u < 1e9))
+            u = 0;
+        if (spread == 2) {
+            u -= 256 * std::floor(u / 256);
+        } else if (spread == 1) {
+            u -= 512 * std::floor(u / 512);
+            if (u >= 256)
+                u = 511 - u;
+        }
+        u = std::clamp(u, 0.0, 255.0);
+        const int i0 = int(u);
+        const double fr = u - i0;
+        const QRgb a = ramp[size_t(i0)], b = ramp[size_t(std::min(i0 + 1, 255))];
+        auto mixc = [fr](int x, int y) { return int(x + (y - x) * fr); };
+        return qRgba(mixc(qRed(a), qRed(b)), mixc(qGreen(a), qGreen(b)), mixc(qBlue(a), qBlue(b)),
+                     mixc(qAlpha(a), qAlpha(b)));
+    };
     const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
@@ -290,7 +313,7 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
                     t = s > 0 ? 1 / s : 1;
                 }
             }
-            line[x] = pick(t);
+            line[x] = sampleOffset > 0 ? pickFiltered(t) : pick(t);
         }
     }
 }

@@ -77,32 +77,35 @@ TEST(SwfGradientRamp, ColourTransformActsOnTheRecords)
     EXPECT_EQ(entry(ramp, 9), QColor(100, 0, 100));
 }
 
-// A 128 x 4 pixel stage with a linear gradient from black to red across
-// its width: each pixel spans two ramp entries.
+// A 32 x 4 pixel stage with a linear gradient from black to red across
+// its width: each pixel spans eight ramp entries, entry i having red i.
 QImage redRamp(bool antialias)
 {
-    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 128 * 20, 0, 4 * 20}, 12, -1});
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 32 * 20, 0, 4 * 20}, 12, -1});
     ShapeBuilder b;
     Matrix m;
-    m.a = 128 * 20 / 32768.0;
-    m.tx = 64 * 20;
-    b.style(0, b.addFill(LinearGradientFill(m, {{0, Qt::black}, {255, Qt::red}})), 0).rect(QRectF(0, 0, 128 * 20, 80));
+    m.a = 32 * 20 / 32768.0;
+    m.tx = 16 * 20;
+    b.style(0, b.addFill(LinearGradientFill(m, {{0, Qt::black}, {255, Qt::red}})), 0).rect(QRectF(0, 0, 32 * 20, 80));
     w.defineShape(1, b.build(), 3);
     w.placeObject2(PlaceNew(1, 1));
     w.showFrame();
     Player p(LoadMovie(w.finish()));
     RenderOptions o;
     o.antialias = antialias;
-    return p.renderImage(QSize(128, 4), o);
+    return p.renderImage(QSize(32, 4), o);
 }
 
-TEST(SwfRender, GradientsAreSampledAtPixelCentresWithoutAntialiasingAndAtCornersWithIt)
+TEST(SwfRender, GradientsAreReadAtPixelCentresBetweenEntriesWithoutAntialiasingAndAtCornersWithIt)
 {
+    // Without antialiasing pixel x reads position 8x + 4, which lies half
+    // way between the middles of entries 8x + 3 and 8x + 4; with it, the
+    // corner reads entry 8x.
     const QImage crisp = redRamp(false);
     const QImage smooth = redRamp(true);
-    for (int x : {0, 1, 40, 127}) {
-        EXPECT_EQ(crisp.pixelColor(x, 2).red(), 2 * x + 1) << x;
-        EXPECT_EQ(smooth.pixelColor(x, 2).red(), 2 * x) << x;
+    for (int x : {0, 1, 20, 31}) {
+        EXPECT_EQ(crisp.pixelColor(x, 2).red(), 8 * x + 3) << x;
+        EXPECT_EQ(smooth.pixelColor(x, 2).red(), 8 * x) << x;
     }
 }
 
