@@ -148,11 +148,11 @@ const std::vector<uint8_t>& blurredAlpha(const QImage& img, const Filter& f, dou
             d[x] = uint8_t(qAlpha(s[x]));
     }
     blurBlock<1>(a.data(), w, h, size_t(w), boxSize(f.blurX, scale), boxSize(f.blurY, scale), std::max(1, f.passes));
-    // For an odd box of five pixels or more the Flash Player's shadows,
-    // glows and bevels come out half a pixel to the right of the box's
-    // centre: each pixel averages with its left neighbour.
+    // Once the box reaches two pixels or more to each side, the Flash
+    // Player's shadows, glows and bevels come out half a pixel to the right
+    // of the box's centre: each pixel averages with its left neighbour.
     const BoxKernel kx(boxSize(f.blurX, scale));
-    if (kx.active && kx.edge == 255 && kx.reach >= 1)
+    if (kx.active && kx.reach >= 1)
         for (int y = 0; y < h; ++y) {
             uint8_t* row = a.data() + size_t(y) * w;
             for (int x = w - 1; x >= 1; --x)
