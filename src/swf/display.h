@@ -28,7 +28,9 @@ struct DisplayObject {
 // first frame at once; existing sprites advance one frame per tick.
 class TimelineRunner {
 public:
-    explicit TimelineRunner(const Movie& movie) : movie_(movie) {}
+    explicit TimelineRunner(const Movie& movie, int spriteBudget = 200000) : movie_(movie), budget_(spriteBudget) {}
+    // Sprite instances this runner may still create.
+    int spriteBudget() const { return budget_; }
 
     // One frame on for a timeline owner (the root or a sprite), looping
     // at the end the way the Flash Player does: objects that stay keep
@@ -44,7 +46,7 @@ private:
     int depthGuard_ = 0;
     // Hostile files can nest sprites to build huge trees; a runner creates
     // at most this many sprite instances.
-    int budget_ = 200000;
+    int budget_;
 };
 
 } // namespace plovex::swf

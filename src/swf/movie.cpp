@@ -204,6 +204,12 @@ int FontCharacter::glyphIndex(int code) const
 
 // --- Images ---------------------------------------------------------------
 
+bool BitmapSizeAllowed(int width, int height)
+{
+    return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
+           qint64(width) * height <= kMaxBitmapPixels;
+}
+
 static QImage readImage(const QByteArray& data)
 {
     QBuffer buf;
@@ -211,9 +217,9 @@ static QImage readImage(const QByteArray& data)
     buf.open(QIODevice::ReadOnly);
     QImageReader reader(&buf);
     reader.setAutoTransform(false);
-    // Refuse absurd dimensions before anything is allocated.
+    // Refuse what the Flash Player refuses before anything is allocated.
     const QSize sz = reader.size();
-    if (sz.isValid() && qint64(sz.width()) * sz.height() > 64ll * 1024 * 1024)
+    if (sz.isValid() && !BitmapSizeAllowed(sz.width(), sz.height()))
         return {};
     QImage img = reader.read();
     if (img.isNull())
@@ -269,20 +275,27 @@ QImage decodeLossless(Reader& r, int version)
 {
     const int format = r.u8();
     const int w = r.u16(), h = r.u16();
-    if (w <= 0 || h <= 0 || qint64(w) * h > 64ll * 1024 * 1024)
+    if (!BitmapSizeAllowed(w, h) || format < 3 || format > 5)
         return {};
     int tableSize = 0;
     if (format == 3)
         tableSize = r.u8() + 1;
     const QByteArray z = r.bytes(r.remaining());
+    // The pixels are inflated before the picture is made, so a tag that
+    // declares a big picture but carries no data costs nothing.
+    const int entry = version == 2 ? 4 : 3;
+    const size_t want = format == 3   ? size_t(tableSize) * entry + size_t((w + 3) & ~3) * h
+                        : format == 4 ? size_t((w * 2 + 3) & ~3) * h
+                                      : size_t(w) * h * 4;
+    const QByteArray d = inflateAll(z, want);
+    if (d.isEmpty())
+        return {};
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     if (img.isNull())
         return {};
     img.fill(0);
     if (format == 3) {
-        const int entry = version == 2 ? 4 : 3;
         const int stride = (w + 3) & ~3;
-        const QByteArray d = inflateAll(z, size_t(tableSize) * entry + size_t(stride) * h);
         const auto* p = reinterpret_cast<const uint8_t*>(d.constData());
         std::vector<QRgb> table(256, 0);
         for (int i = 0; i < tableSize && size_t((i + 1) * entry) <= size_t(d.size()); ++i) {
@@ -305,7 +318,6 @@ QImage decodeLossless(Reader& r, int version)
         }
     } else if (format == 4) {
         const int stride = (w * 2 + 3) & ~3;
-        const QByteArray d = inflateAll(z, size_t(stride) * h);
         const auto* p = reinterpret_cast<const uint8_t*>(d.constData());
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
@@ -318,8 +330,7 @@ QImage decodeLossless(Reader& r, int version)
                 line[x] = qRgb(red * 255 / 31, g * 255 / 31, b * 255 / 31);
             }
         }
-    } else if (format == 5) {
-        const QByteArray d = inflateAll(z, size_t(w) * h * 4);
+    } else {
         const auto* p = reinterpret_cast<const uint8_t*>(d.constData());
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
@@ -335,8 +346,6 @@ QImage decodeLossless(Reader& r, int version)
                 }
             }
         }
-    } else {
-        return {};
     }
     return img;
 }
@@ -369,6 +378,8 @@ public:
 private:
     Movie& movie;
     QByteArray jpegTables;
+    qint64 bitmapPixels = 0;
+    static constexpr qint64 kMaxMoviePixels = 256ll * 1024 * 1024;   // 1 GiB of pictures
     std::unordered_map<int, FontCharacter*> fonts;
 
     // Returns false when the id was taken: the first definition of an id
@@ -569,6 +580,13 @@ void Loader::defineBits(const Tag& t)
     case kDefineBitsLossless2:
         c->image = decodeLossless(r, 2);
         break;
+    }
+    // A hostile file can declare many big pictures from little data; the
+    // movie keeps at most kMaxMoviePixels of them.
+    if (!c->image.isNull()) {
+        bitmapPixels += qint64(c->image.width()) * c->image.height();
+        if (bitmapPixels > kMaxMoviePixels)
+            c->image = QImage();
     }
     define(id, c);
 }

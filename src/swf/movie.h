@@ -177,6 +177,12 @@ public:
     }
 };
 
+// The largest bitmap the Flash Player accepts: 8191 pixels a side and
+// 16,777,215 pixels in all. Bigger ones are left out.
+inline constexpr int kMaxBitmapSide = 8191;
+inline constexpr qint64 kMaxBitmapPixels = 16777215;
+bool BitmapSizeAllowed(int width, int height);
+
 // Decodes image bytes found in DefineBits* tags (JPEG, PNG or GIF).
 QImage DecodeImageData(const QByteArray& data);
 

@@ -355,6 +355,10 @@ private:
     double viewScale_;
     int nesting_ = 0;
     int layerDepth_ = 0;
+    static constexpr int kMaxObjects = 100000;
+    int drawn_ = 0;
+    int spriteBudget_ = 20000;              // sprites the buttons' own timelines may create
+    std::vector<const Character*> buttons_;  // the buttons being drawn, outermost first
 };
 
 QImage Renderer::newLayer(const QRect& r) const
@@ -551,6 +555,10 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
 {
     if (!o.visible && !maskMode)
         return;
+    // Hostile files can build trees that take hours to draw; a picture
+    // draws at most kMaxObjects objects, far more than real movies show.
+    if (++drawn_ > kMaxObjects)
+        return;
     const QTransform m = o.matrix.toQt() * parent;
     ColorTransform cx = maskMode ? pcx : pcx * o.colorTransform;
     // Alpha and erase act on a parent drawn as a layer; straight on the
@@ -678,8 +686,11 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         --nesting_;
         break;
     case CharacterKind::Button: {
-        if (nesting_ > 64)
+        // A button may hold buttons; one that holds itself, directly or
+        // further down, is drawn once.
+        if (nesting_ > 64 || std::find(buttons_.begin(), buttons_.end(), c) != buttons_.end())
             break;
+        buttons_.push_back(c);
         ++nesting_;
         for (const ButtonRecord& b : static_cast<const ButtonCharacter*>(c)->records) {
             if (!b.up)
@@ -694,13 +705,15 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
                 child.filters = std::make_shared<std::vector<Filter>>(b.filters);
             const Character* cc = movie_.character(b.characterId);
             if (cc && cc->kind() == CharacterKind::Sprite) {
-                TimelineRunner runner(movie_);
+                TimelineRunner runner(movie_, spriteBudget_);
                 runner.runFrame(static_cast<const SpriteCharacter*>(cc)->timeline, 0, child.children, nullptr);
+                spriteBudget_ = runner.spriteBudget();
                 child.frame = 0;
             }
             drawObject(p, child, m, maskMode ? ColorTransform() : cx, maskMode);
         }
         --nesting_;
+        buttons_.pop_back();
         break;
     }
     default:

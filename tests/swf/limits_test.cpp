@@ -1,0 +1,126 @@
+// Hostile movies: what the engine refuses or cuts short so that loading
+// and drawing stay bounded, while ordinary movies show as before.
+
+#include "swf/fixtures.h"
+#include "swf/movie.h"
+#include "swf/player.h"
+
+#include <gtest/gtest.h>
+
+using namespace plovex::swf;
+using namespace plovex::swf::test;
+
+namespace {
+
+// A DefineBitsLossless2 body declaring w x h pixels, with `data` as its
+// compressed pixels.
+QByteArray losslessBody(int id, int w, int h, const QByteArray& zdata)
+{
+    BitWriter b;
+    b.u16(uint16_t(id));
+    b.u8(5);   // 32-bit pixels
+    b.u16(uint16_t(w));
+    b.u16(uint16_t(h));
+    b.bytes(zdata);
+    return b.data();
+}
+
+QImage loadedBitmap(const QByteArray& file, int id)
+{
+    const auto movie = LoadMovie(file);
+    const auto* bmp = movie->get<BitmapCharacter>(id);
+    return bmp ? bmp->image : QImage();
+}
+
+TEST(SwfLimits, BitmapsPastTheFlashPlayerSizeLimitAreLeftOut)
+{
+    struct Case {
+        int w, h;
+        bool kept;
+    };
+    // 8191 pixels a side at most, and fewer than 4096 x 4096 in all.
+    const Case cases[] = {
+        {8191, 1, true}, {8192, 1, false}, {1, 8192, false}, {4095, 4096, true}, {4096, 4096, false},
+    };
+    for (const Case& c : cases) {
+        // The first row of opaque blue pixels (ARGB bytes); the rest is cut
+        // short, which leaves it transparent.
+        QByteArray row;
+        for (int i = 0; i < c.w; ++i)
+            row.append("\xff\x00\x00\xff", 4);
+        SwfWriter w;
+        w.tag(kDefineBitsLossless2, losslessBody(7, c.w, c.h, qCompress(row).mid(4)));
+        w.showFrame();
+        const QImage img = loadedBitmap(w.finish(), 7);
+        EXPECT_EQ(!img.isNull(), c.kept) << c.w << "x" << c.h;
+        if (c.kept) {
+            EXPECT_EQ(img.size(), QSize(c.w, c.h));
+            EXPECT_EQ(img.pixelColor(c.w - 1, 0), QColor(Qt::blue));
+            EXPECT_EQ(img.pixelColor(0, c.h - 1).alpha(), c.h > 1 ? 0 : 255);
+        }
+    }
+}
+
+TEST(SwfLimits, ABitmapWithoutPixelDataIsLeftOut)
+{
+    // A big declared size with nothing to inflate makes no picture at all,
+    // while data cut short still gives the part it has.
+    SwfWriter w;
+    w.tag(kDefineBitsLossless2, losslessBody(1, 8000, 2000, QByteArray()));
+    QImage small(4, 4, QImage::Format_ARGB32_Premultiplied);
+    small.fill(Qt::red);
+    w.defineBitsLossless(2, small);
+    w.showFrame();
+    const QByteArray file = w.finish();
+    EXPECT_TRUE(loadedBitmap(file, 1).isNull());
+    EXPECT_EQ(loadedBitmap(file, 2).pixelColor(3, 3), QColor(Qt::red));
+}
+
+// A DefineButton2 body whose up state shows the given characters, each
+// moved right by 10 px from the one before.
+QByteArray buttonBody(int id, const std::vector<int>& characters)
+{
+    BitWriter b;
+    b.u16(uint16_t(id));
+    b.u8(0);    // not a menu
+    b.u16(0);   // no actions
+    int depth = 1;
+    for (int c : characters) {
+        b.u8(0x01);   // up state
+        b.u16(uint16_t(c));
+        b.u16(uint16_t(depth));
+        b.matrix(Translate((depth - 1) * 200, 0));
+        b.colorTransform(ColorTransform(), true);
+        ++depth;
+    }
+    b.u8(0);
+    return b.data();
+}
+
+TEST(SwfLimits, ButtonsHoldingThemselvesAreDrawnOnce)
+{
+    // Button 10 shows a red square and, three times, itself; button 11
+    // shows button 12, which shows button 11 again and a blue square. Each
+    // is drawn once instead of ever deeper.
+    SwfWriter w({.frameSize = Rect{0, 100 * 20, 0, 40 * 20}});
+    w.defineShape(1, RectShape(QRectF(0, 0, 10, 10), Qt::red));
+    w.defineShape(2, RectShape(QRectF(0, 0, 10, 10), Qt::blue));
+    w.tag(kDefineButton2, buttonBody(10, {1, 10, 10, 10}));
+    w.tag(kDefineButton2, buttonBody(11, {12, 11}));
+    w.tag(kDefineButton2, buttonBody(12, {11, 2}));
+    w.placeObject2(PlaceNew(10, 1));
+    w.placeObject2(PlaceNew(11, 2, Translate(0, 400)));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    RenderOptions o;
+    o.antialias = false;
+    const QImage img = p.renderImage(QSize(100, 40), o);
+    EXPECT_EQ(img.pixelColor(5, 5), QColor(Qt::red));
+    // Button 10 inside button 10 is not drawn: nothing red to the right.
+    EXPECT_EQ(img.pixelColor(15, 5), QColor(Qt::white));
+    // Button 11 -> 12 draws 12's blue square 10 px on; 12's own 11 stops.
+    EXPECT_EQ(img.pixelColor(15, 25), QColor(Qt::blue));
+    EXPECT_EQ(img.pixelColor(35, 25), QColor(Qt::white));
+}
+
+} // namespace
