@@ -4,13 +4,10 @@
 # their suites there, and, when clang is present, gives each libFuzzer
 # target a short run. Any sanitizer report aborts, so the run fails.
 #   PLOVEX_FUZZ_SECONDS  seconds per fuzz target (default 60; 0 skips fuzzing)
-#   PLOVEX_FUZZ_TARGETS  the targets to run (default: those that run clean;
-#                        fuzz_swf_load still finds inputs that take minutes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${PLOVEX_ASAN_BUILD_DIR:-build-asan}
 fuzz_seconds=${PLOVEX_FUZZ_SECONDS:-60}
-fuzz_targets=${PLOVEX_FUZZ_TARGETS:-fuzz_extract_projector fuzz_extract_sounds}
 
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVEX_GUI=OFF -DPLOVEX_SANITIZE=ON)
 if command -v clang++ >/dev/null 2>&1; then
@@ -31,9 +28,12 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
 if ((fuzzing)) && ((fuzz_seconds > 0)); then
-  for name in $fuzz_targets; do
-    fuzzer=$build/fuzz/$name
-    [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || { echo "fuzz: $name was not built"; exit 1; }
+  # Every fuzz target that was built.
+  fuzzers=("$build"/fuzz/fuzz_*)
+  [ -x "${fuzzers[0]}" ] || { echo "fuzz: no fuzz targets were built"; exit 1; }
+  for fuzzer in "${fuzzers[@]}"; do
+    [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
     corpus=$(mktemp -d)
     log=$(mktemp)
     seeds=()

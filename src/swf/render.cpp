@@ -47,6 +47,14 @@ QImage RenderCache::transformedBitmap(const BitmapCharacter& b, const ColorTrans
     return img;
 }
 
+QImage RenderCache::videoPicture(const VideoCharacter& v, int frame)
+{
+    auto& decoder = videos_[&v];
+    if (!decoder)
+        decoder = std::make_unique<VideoDecoder>(v);
+    return decoder->picture(frame);
+}
+
 size_t RenderCache::KeyHash::operator()(const ShapeKey& k) const
 {
     size_t h = std::hash<const void*>()(k.shape);
@@ -336,6 +344,7 @@ private:
     void drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
                          bool fillsOnly = false);
     void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
+    void drawVideo(QPainter& p, const VideoCharacter& v, int frame, const QTransform& m, const ColorTransform& cx);
     void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
                     const ColorTransform& cx);
@@ -672,6 +681,9 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     case CharacterKind::EditText:
         drawEditText(p, *static_cast<const EditTextCharacter*>(c), m, use);
         break;
+    case CharacterKind::Video:
+        drawVideo(p, *static_cast<const VideoCharacter*>(c), o.ratio, m, use);
+        break;
     case CharacterKind::Sprite:
         if (nesting_ > 64)
             break;
@@ -894,6 +906,30 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
     }
     p.resetTransform();
     p.drawImage(pic->origin + QPoint(int(ix), int(iy)), pic->image);
+}
+
+// A video's picture fills its Width x Height pixels; smoothing is its own
+// flag, at high quality.
+void Renderer::drawVideo(QPainter& p, const VideoCharacter& v, int frame, const QTransform& m,
+                         const ColorTransform& cx)
+{
+    QImage img = cache_.videoPicture(v, frame);
+    if (img.isNull())
+        return;
+    if (!cx.isIdentity()) {
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                line[x] = qPremultiply(cx.apply(qUnpremultiply(line[x])));
+        }
+    }
+    const double w = v.width > 0 ? v.width : img.width();
+    const double h = v.height > 0 ? v.height : img.height();
+    p.save();
+    p.setTransform(QTransform::fromScale(w * 20 / img.width(), h * 20 / img.height()) * m);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, v.smoothing && aa_);
+    p.drawImage(0, 0, img);
+    p.restore();
 }
 
 void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx)

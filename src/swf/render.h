@@ -3,6 +3,7 @@
 // Draws a display list onto a QImage with QPainter.
 
 #include "swf/display.h"
+#include "swf/video.h"
 
 #include <QImage>
 #include <array>
@@ -17,6 +18,8 @@ class RenderCache {
 public:
     const CompiledShape& morph(const MorphShapeCharacter& m, int ratio);
     QImage transformedBitmap(const BitmapCharacter& b, const ColorTransform& cx);
+    // The picture a video shows at a frame number (null: nothing to show).
+    QImage videoPicture(const VideoCharacter& v, int frame);
 
     // Shapes drawn once at a given transform (up to a whole-pixel shift)
     // and colour transform are kept as pictures and reused.
@@ -61,6 +64,7 @@ private:
     std::unordered_map<ShapeKey, std::list<std::pair<ShapeKey, ShapePicture>>::iterator, KeyHash> shapeIndex_;
     qint64 shapeBytes_ = 0;
     std::list<std::pair<FilterKey, QImage>> filtered_;
+    std::unordered_map<const VideoCharacter*, std::unique_ptr<VideoDecoder>> videos_;
 };
 
 // A gradient's 256 colours (premultiplied), with its colour transform

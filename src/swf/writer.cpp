@@ -743,6 +743,30 @@ void TagStream::removeObject(int characterId, int depth)
     tag(kRemoveObject, w.data());
 }
 
+void TagStream::videoFrame(int streamId, int frameNum, const QByteArray& data)
+{
+    BitWriter w;
+    w.u16(uint16_t(streamId));
+    w.u16(uint16_t(frameNum));
+    w.bytes(data);
+    tag(kVideoFrame, w.data());
+}
+
+void SwfWriter::defineVideoStream(int id, int frameCount, int width, int height, int codec, bool smoothing,
+                                  int deblocking)
+{
+    BitWriter w;
+    w.u16(uint16_t(id));
+    w.u16(uint16_t(frameCount));
+    w.u16(uint16_t(width));
+    w.u16(uint16_t(height));
+    w.ub(0, 4);
+    w.ub(uint32_t(deblocking), 3);
+    w.ub(smoothing ? 1 : 0, 1);
+    w.u8(uint8_t(codec));
+    tag(kDefineVideoStream, w.data());
+}
+
 void SwfWriter::setBackgroundColor(const QColor& c)
 {
     BitWriter w;

@@ -101,6 +101,8 @@ public:
     void placeObject2(const PlaceObject& p);   // version 2 or 3 by p.version (set 3 for filters/blend)
     void removeObject2(int depth);
     void removeObject(int characterId, int depth);
+    // One encoded picture of a video stream (VideoFrame).
+    void videoFrame(int streamId, int frameNum, const QByteArray& data);
     int frames() const { return frames_; }
     const QByteArray& data() const { return data_; }
 
@@ -134,6 +136,10 @@ public:
     void soundStreamHead(int format, int rate, bool is16Bit, bool stereo, int samplesPerBlock,
                          bool head2 = false);
     void soundStreamBlock(const QByteArray& data);
+    // DefineVideoStream: codec 2 Sorenson H.263, 3 screen video, 4 VP6,
+    // 5 VP6 with alpha, 6 screen video 2; deblocking 0..7 as in the file.
+    void defineVideoStream(int id, int frameCount, int width, int height, int codec, bool smoothing = false,
+                           int deblocking = 0);
 
     // The whole file, with header and End tag.
     QByteArray finish() const;

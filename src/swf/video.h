@@ -1,0 +1,49 @@
+#pragma once
+
+// Embedded video: the pictures of a DefineVideoStream, decoded with
+// libavcodec (Sorenson H.263, screen video 1 and 2, VP6 with and without
+// alpha).
+
+#include <QByteArray>
+#include <QImage>
+#include <memory>
+
+namespace plovex::swf {
+
+struct VideoCharacter;
+
+enum VideoCodec : int { kVideoH263 = 2, kVideoScreen = 3, kVideoVp6 = 4, kVideoVp6Alpha = 5, kVideoScreen2 = 6 };
+
+// One VideoFrame's data as the decoder wants it: screen video written by
+// Flash tools carries a leading frame-type byte (as in FLV), which is
+// taken off here; `key` tells whether the picture stands on its own.
+struct VideoPacket {
+    QByteArray data;
+    bool key = false;
+};
+VideoPacket ParseVideoPacket(int codec, const QByteArray& frameData);
+
+// Decodes one stream. The picture for a frame number is what the Flash
+// Player shows when a PlaceObject's ratio selects it: the stream's last
+// frame at or before that number, decoded from the key frame before it
+// (inter frames need their predecessors), so any order of requests gives
+// the same pictures. The last decoded state is kept, so playing on decodes
+// one frame a step. Not thread-safe; each player keeps its own.
+class VideoDecoder {
+public:
+    explicit VideoDecoder(const VideoCharacter& video);
+    ~VideoDecoder();
+    VideoDecoder(const VideoDecoder&) = delete;
+    VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+    // ARGB32 premultiplied at the decoded size (VP6 cut to the declared
+    // size); null when the stream has nothing at or before `frame`, or
+    // that frame is damaged.
+    QImage picture(int frame);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace plovex::swf

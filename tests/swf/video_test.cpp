@@ -1,0 +1,282 @@
+// Embedded video: pictures encoded here with libavcodec's own encoders
+// (Sorenson H.263 and screen video), written into a movie with the
+// writer, and shown at the frame the timeline reaches.
+
+#include "swf/fixtures.h"
+#include "swf/movie.h"
+#include "swf/player.h"
+#include "swf/video.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+}
+
+using namespace plovex::swf;
+using namespace plovex::swf::test;
+
+namespace {
+
+constexpr int kW = 128, kH = 96;
+
+// Encodes solid pictures (each with an optional corner of another colour,
+// 64 x 32 pixels at the top left) with the codec's encoder; key frames where
+// `keys` says.
+struct Picture {
+    Picture(QColor c, std::optional<QColor> k = std::nullopt) : color(c), corner(k) {}
+    QColor color;
+    std::optional<QColor> corner;
+    QColor at(int x, int y) const { return corner && x < 64 && y < 32 ? *corner : color; }
+};
+std::vector<QByteArray> Encode(AVCodecID id, const std::vector<Picture>& pictures, const std::vector<bool>& keys)
+{
+    std::vector<QByteArray> out;
+    const AVCodec* codec = avcodec_find_encoder(id);
+    if (!codec)
+        return out;
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->width = kW;
+    ctx->height = kH;
+    ctx->time_base = AVRational{1, 12};
+    ctx->gop_size = 600;   // key frames only where asked
+    ctx->pix_fmt = id == AV_CODEC_ID_FLV1 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGR24;
+    ctx->thread_count = 1;
+    if (id == AV_CODEC_ID_FLV1)
+        av_opt_set_int(ctx->priv_data, "sc_threshold", 1000000000, 0);   // no key frames of its own
+    if (avcodec_open2(ctx, codec, nullptr) < 0) {
+        avcodec_free_context(&ctx);
+        return out;
+    }
+    AVFrame* frame = av_frame_alloc();
+    frame->format = ctx->pix_fmt;
+    frame->width = kW;
+    frame->height = kH;
+    av_frame_get_buffer(frame, 0);
+    AVPacket* packet = av_packet_alloc();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        av_frame_make_writable(frame);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const QColor c = pictures[i].at(x, y);
+                if (ctx->pix_fmt == AV_PIX_FMT_BGR24) {
+                    uint8_t* px = frame->data[0] + y * frame->linesize[0] + x * 3;
+                    px[0] = uint8_t(c.blue());
+                    px[1] = uint8_t(c.green());
+                    px[2] = uint8_t(c.red());
+                } else {
+                    // BT.601, limited range.
+                    const double r = c.red(), g = c.green(), b = c.blue();
+                    frame->data[0][y * frame->linesize[0] + x] = uint8_t(std::lround(16 + 0.257 * r + 0.504 * g + 0.098 * b));
+                    if (x % 2 == 0 && y % 2 == 0) {
+                        frame->data[1][y / 2 * frame->linesize[1] + x / 2] = uint8_t(std::lround(128 - 0.148 * r - 0.291 * g + 0.439 * b));
+                        frame->data[2][y / 2 * frame->linesize[2] + x / 2] = uint8_t(std::lround(128 + 0.439 * r - 0.368 * g - 0.071 * b));
+                    }
+                }
+            }
+        frame->pts = int64_t(i);
+        frame->pict_type = keys[i] ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+        if (avcodec_send_frame(ctx, frame) < 0)
+            break;
+        while (avcodec_receive_packet(ctx, packet) == 0) {
+            out.emplace_back(reinterpret_cast<const char*>(packet->data), packet->size);
+            av_packet_unref(packet);
+        }
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&ctx);
+    return out;
+}
+
+// Screen video as an inter frame: only block `keep` carries pixels, the
+// others (size 0) stay as they were. Blocks run from the picture's bottom
+// left, row by row upwards.
+QByteArray KeepOnlyBlock(const QByteArray& packet, int keep)
+{
+    QByteArray out = packet.left(4);
+    const auto* p = reinterpret_cast<const uchar*>(packet.constData());
+    const int blockW = 16 * ((p[0] >> 4) + 1), width = (p[0] & 0x0f) << 8 | p[1];
+    const int blockH = 16 * ((p[2] >> 4) + 1), height = (p[2] & 0x0f) << 8 | p[3];
+    const int blocks = ((width + blockW - 1) / blockW) * ((height + blockH - 1) / blockH);
+    qsizetype at = 4;
+    for (int i = 0; i < blocks; ++i) {
+        const int size = p[at] << 8 | p[at + 1];
+        out.append(i == keep ? packet.mid(at, 2 + size) : QByteArray(2, '\0'));
+        at += 2 + size;
+    }
+    return out;
+}
+
+// A movie of as many frames as pictures: a video placed at frame 0 shows
+// picture i at frame i through its ratio.
+QByteArray VideoMovie(int codec, const std::vector<QByteArray>& pictures, bool smoothing = false)
+{
+    SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}, .frameRate = 12});
+    w.setBackgroundColor(Qt::white);
+    w.defineVideoStream(1, int(pictures.size()), kW, kH, codec, smoothing);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        w.videoFrame(1, int(i), pictures[i]);
+        PlaceObject p = i == 0 ? PlaceNew(1, 1) : PlaceMove(1, Matrix());
+        p.ratio = int(i);
+        if (i > 0)
+            p.matrix.reset();
+        w.placeObject2(p);
+        w.showFrame();
+    }
+    return w.finish();
+}
+
+QColor at(const Player& p, int x = kW / 2, int y = kH / 2)
+{
+    RenderOptions o;
+    o.antialias = false;
+    return p.renderImage(QSize(kW, kH), o).pixelColor(x, y);
+}
+
+// Lossy pictures come back close to what was encoded.
+bool near(const QColor& a, const QColor& b, int tolerance = 24)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+const std::vector<Picture> kRgb = {{Qt::red}, {Qt::green}, {Qt::blue}};
+
+TEST(SwfVideo, SorensonFramesShowByStepAndBySeekInBothDirections)
+{
+    // Only frame 0 is a key frame: frames 1 and 2 need the ones before.
+    const auto pictures = Encode(AV_CODEC_ID_FLV1, kRgb, {true, false, false});
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_TRUE(ParseVideoPacket(kVideoH263, pictures[0]).key);
+    EXPECT_FALSE(ParseVideoPacket(kVideoH263, pictures[1]).key);
+    const QByteArray file = VideoMovie(kVideoH263, pictures);
+    Player p(LoadMovie(file));
+    ASSERT_EQ(p.frameCount(), 3);
+    // Stepping.
+    for (int f = 0; f < 3; ++f) {
+        p.gotoFrame(f);
+        EXPECT_TRUE(near(at(p), kRgb[size_t(f)].color)) << f << " " << at(p).name().toStdString();
+    }
+    // Seeking back and forth, and a fresh player seeking straight on.
+    for (int f : {1, 0, 2, 1, 2, 0}) {
+        p.gotoFrame(f);
+        EXPECT_TRUE(near(at(p), kRgb[size_t(f)].color)) << f;
+        Player fresh(LoadMovie(file));
+        fresh.gotoFrame(f);
+        EXPECT_EQ(at(fresh), at(p)) << f;
+    }
+}
+
+TEST(SwfVideo, SeeksStartAtTheKeyFrameBeforeTheTarget)
+{
+    // Key frames at 0 and 2; frame 3 shows green over blue.
+    const std::vector<Picture> pics = {{Qt::red}, {Qt::yellow}, {Qt::blue}, {Qt::green}};
+    const auto pictures = Encode(AV_CODEC_ID_FLV1, pics, {true, false, true, false});
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_TRUE(ParseVideoPacket(kVideoH263, pictures[2]).key);
+    Player p(LoadMovie(VideoMovie(kVideoH263, pictures)));
+    for (int f : {3, 1, 3, 2, 0, 3}) {
+        p.gotoFrame(f);
+        EXPECT_TRUE(near(at(p), pics[size_t(f)].color)) << f << " " << at(p).name().toStdString();
+    }
+}
+
+TEST(SwfVideo, ScreenVideoKeepsUnchangedBlocksFromThePictureBefore)
+{
+    // Frame 1 only sends its top-left block (a green square); the rest of
+    // it comes from frame 0. Flash tools write a frame-type byte in front,
+    // other writers do not: both are read.
+    const std::vector<Picture> pics = {{Qt::red}, {Qt::red, Qt::green}, {Qt::blue}};
+    auto raw = Encode(AV_CODEC_ID_FLASHSV, pics, {true, false, true});
+    ASSERT_EQ(raw.size(), 3u);
+    // 64 x 64 blocks over 128 x 96 pixels: the top-left corner is block 2.
+    raw[1] = KeepOnlyBlock(raw[1], 2);
+    for (bool typeByte : {true, false}) {
+        std::vector<QByteArray> pictures = raw;
+        if (typeByte)
+            for (size_t i = 0; i < pictures.size(); ++i)
+                pictures[i].prepend(char((i == 1 ? 0x20 : 0x10) | kVideoScreen));
+        EXPECT_TRUE(ParseVideoPacket(kVideoScreen, pictures[0]).key);
+        EXPECT_FALSE(ParseVideoPacket(kVideoScreen, pictures[1]).key);
+        EXPECT_EQ(ParseVideoPacket(kVideoScreen, pictures[1]).data, raw[1]);
+        Player p(LoadMovie(VideoMovie(kVideoScreen, pictures)));
+        for (int f : {1, 2, 1, 0, 2}) {
+            p.gotoFrame(f);
+            for (QPoint pt : {QPoint(8, 8), QPoint(63, 31), QPoint(64, 8), QPoint(8, 32), QPoint(100, 80)})
+                EXPECT_EQ(at(p, pt.x(), pt.y()), pics[size_t(f)].at(pt.x(), pt.y())) << f << typeByte;
+        }
+    }
+}
+
+TEST(SwfVideo, ADamagedFrameIsLeftOut)
+{
+    auto pictures = Encode(AV_CODEC_ID_FLASHSV, kRgb, {true, true, true});
+    ASSERT_EQ(pictures.size(), 3u);
+    auto h263 = Encode(AV_CODEC_ID_FLV1, kRgb, {true, true, true});
+    ASSERT_EQ(h263.size(), 3u);
+    struct Case {
+        int codec;
+        std::vector<QByteArray> frames;
+    };
+    for (Case c : {Case{kVideoScreen, pictures}, Case{kVideoH263, h263}}) {
+        // Frame 1 cut to a few bytes; frames 0 and 2 are whole.
+        c.frames[1] = c.frames[1].left(c.codec == kVideoH263 ? 6 : 8);
+        Player p(LoadMovie(VideoMovie(c.codec, c.frames)));
+        for (int f : {0, 1, 2, 1}) {
+            p.gotoFrame(f);
+            if (f == 1)
+                EXPECT_EQ(at(p), QColor(Qt::white)) << c.codec;
+            else
+                EXPECT_TRUE(near(at(p), kRgb[size_t(f)].color)) << c.codec << " " << f;
+        }
+    }
+}
+
+TEST(SwfVideo, ThePictureFillsTheStreamsRectangleWherePlaced)
+{
+    // A 128 x 96 stream declared 32 x 24 and placed at (10, 10) px.
+    const auto pictures = Encode(AV_CODEC_ID_FLASHSV, {{Qt::blue}}, {true});
+    ASSERT_EQ(pictures.size(), 1u);
+    SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}});
+    w.defineVideoStream(1, 1, 32, 24, kVideoScreen);
+    w.videoFrame(1, 0, pictures[0]);
+    w.placeObject2(PlaceNew(1, 1, Translate(200, 200)));
+    w.showFrame();
+    Player p(LoadMovie(w.finish()));
+    EXPECT_EQ(at(p, 9, 9), QColor(Qt::white));
+    EXPECT_EQ(at(p, 10, 10), QColor(Qt::blue));
+    EXPECT_EQ(at(p, 41, 33), QColor(Qt::blue));
+    EXPECT_EQ(at(p, 42, 34), QColor(Qt::white));
+}
+
+TEST(SwfVideo, RatiosPastTheLastFrameShowTheLastOneAndMissingFramesTheOneBefore)
+{
+    const auto pictures = Encode(AV_CODEC_ID_FLASHSV, kRgb, {true, true, true});
+    ASSERT_EQ(pictures.size(), 3u);
+    // Frames 0, 5 and 9 of the stream; the timeline asks for 0, 3, 7, 20.
+    SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}});
+    w.defineVideoStream(1, 10, kW, kH, kVideoScreen);
+    w.videoFrame(1, 0, pictures[0]);
+    w.videoFrame(1, 5, pictures[1]);
+    w.videoFrame(1, 9, pictures[2]);
+    const int ratios[] = {0, 3, 7, 20};
+    for (int r : ratios) {
+        PlaceObject p = r == 0 ? PlaceNew(1, 1) : PlaceMove(1, Matrix());
+        if (r != 0)
+            p.matrix.reset();
+        p.ratio = r;
+        w.placeObject2(p);
+        w.showFrame();
+    }
+    Player p(LoadMovie(w.finish()));
+    const QColor expected[] = {Qt::red, Qt::red, Qt::green, Qt::blue};
+    for (int f : {3, 0, 2, 1}) {
+        p.gotoFrame(f);
+        EXPECT_EQ(at(p), expected[f]) << f;
+    }
+}
+
+} // namespace
