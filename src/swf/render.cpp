@@ -1126,12 +1126,31 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
     const QRectF box(t.bounds.xMin, t.bounds.yMin, t.bounds.xMax - t.bounds.xMin, t.bounds.yMax - t.bounds.yMin);
     p.setTransform(m);
     if (t.border) {
-        QPen pen(cx.apply(QColor(Qt::black)));
-        pen.setCosmetic(true);
-        pen.setWidthF(1);
-        p.setPen(pen);
-        p.setBrush(cx.apply(QColor(Qt::white)));
-        p.drawRect(box);
+        if (!aa_ && m.m12() == 0 && m.m21() == 0 && m.m11() > 0 && m.m22() > 0) {
+            // Without antialiasing the Flash Player draws the frame as one
+            // pixel lines along the box's top and left edges, and along its
+            // right and bottom edges short of the bottom-right corner.
+            const QRectF d = m.mapRect(box);
+            const int l = int(std::floor(d.left())), tp = int(std::floor(d.top()));
+            const int r = int(std::floor(d.right())), b = int(std::floor(d.bottom()));
+            p.resetTransform();
+            p.setPen(Qt::NoPen);
+            p.setBrush(cx.apply(QColor(Qt::white)));
+            p.drawRect(QRect(l, tp, r - l, b - tp));
+            p.setBrush(cx.apply(QColor(Qt::black)));
+            p.drawRect(QRect(l, tp, r - l + 1, 1));
+            p.drawRect(QRect(l, tp, 1, b - tp + 1));
+            p.drawRect(QRect(r, tp, 1, b - tp));
+            p.drawRect(QRect(l, b, r - l, 1));
+            p.setTransform(m);
+        } else {
+            QPen pen(cx.apply(QColor(Qt::black)));
+            pen.setCosmetic(true);
+            pen.setWidthF(1);
+            p.setPen(pen);
+            p.setBrush(cx.apply(QColor(Qt::white)));
+            p.drawRect(box);
+        }
     }
     const FontCharacter* base = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
     if (!base || base->glyphs.empty())

@@ -232,3 +232,29 @@ TEST(SwfRender, AlphaBlendLeavesWhatTheObjectDoesNotCoverAlone)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SwfRender, EditFieldBordersWithoutAntialiasingStopShortOfTheBottomRightCorner)
+{
+    // An empty field with a border, 0 .. 5 pixels each way.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 400, 0, 400}, 12, -1});
+    BitWriter field;
+    field.u16(1);
+    field.rect(Rect{0, 100, 0, 100});
+    field.u8(0x00);
+    field.u8(0x08);   // border
+    field.string(QString());
+    w.tag(37, field.data());
+    w.placeObject2(PlaceNew(1, 1));
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(20, 20));
+    const QColor black(Qt::black);
+    for (QPoint at : {QPoint(0, 0), QPoint(5, 0), QPoint(0, 5), QPoint(4, 5), QPoint(5, 4), QPoint(2, 0), QPoint(0, 2)})
+        EXPECT_EQ(img.pixelColor(at), black) << at.x() << "," << at.y();
+    EXPECT_NE(img.pixelColor(5, 5), black);
+    EXPECT_NE(img.pixelColor(2, 2), black);
+    EXPECT_NE(img.pixelColor(6, 2), black);
+}
+
+} // namespace
