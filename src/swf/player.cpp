@@ -148,14 +148,20 @@ QTransform ViewTransform(const QRectF& stage, const QSizeF& viewport, const Rend
         return t;
     double sx = viewport.width() / stage.width();
     double sy = viewport.height() / stage.height();
+    // A stage whose size is not whole pixels is shown at 100% in a view of
+    // its rounded size, as the Flash Player's own window does, rather than
+    // shrunk by a fraction of a pixel and moved off the pixel grid.
+    const bool natural = viewport.width() == std::round(stage.width()) && viewport.height() == std::round(stage.height());
     switch (options.scale) {
     case ScaleMode::ShowAll: sx = sy = std::min(sx, sy); break;
     case ScaleMode::NoBorder: sx = sy = std::max(sx, sy); break;
     case ScaleMode::ExactFit: break;
     case ScaleMode::NoScale: sx = sy = 1; break;
     }
-    const double dx = (viewport.width() - stage.width() * sx) / 2 - stage.x() * sx;
-    const double dy = (viewport.height() - stage.height() * sy) / 2 - stage.y() * sy;
+    if (natural)
+        sx = sy = 1;
+    const double dx = natural ? -stage.x() : (viewport.width() - stage.width() * sx) / 2 - stage.x() * sx;
+    const double dy = natural ? -stage.y() : (viewport.height() - stage.height() * sy) / 2 - stage.y() * sy;
     t = QTransform(sx, 0, 0, sy, dx, dy);
     if (options.zoom > 0 && options.zoom != 1.0) {
         const QPointF c(viewport.width() / 2, viewport.height() / 2);

@@ -258,3 +258,21 @@ TEST(SwfRender, EditFieldBordersWithoutAntialiasingStopShortOfTheBottomRightCorn
 }
 
 } // namespace
+
+namespace {
+
+TEST(SwfView, AStageOfFractionalSizeIsShownAtFullSizeInAViewOfItsRoundedSize)
+{
+    // 101.3 x 25.3 pixels starting at -0.65: in a 101 x 25 view it keeps
+    // its scale and origin instead of shrinking and shifting by a pixel;
+    // other views still fit the stage.
+    const QRectF stage(-0.65, -0.65, 101.3, 25.3);
+    const QTransform natural = ViewTransform(stage, QSizeF(101, 25), RenderOptions());
+    EXPECT_DOUBLE_EQ(natural.m11(), 1.0);
+    EXPECT_DOUBLE_EQ(natural.map(QPointF(0, 0)).x(), 0.65);
+    EXPECT_DOUBLE_EQ(natural.map(QPointF(0, 0)).y(), 0.65);
+    const QTransform fitted = ViewTransform(stage, QSizeF(202.6, 50.6), RenderOptions());
+    EXPECT_DOUBLE_EQ(fitted.m11(), 2.0);
+}
+
+} // namespace
