@@ -661,6 +661,10 @@ std::vector<Filter> ReadFilterList(Reader& r)
             r.skip(r.remaining());   // unknown filter: its size is unknown
             return out;
         }
+        // The Flash Player blurs by at most 255 pixels, in at most 15 passes.
+        f.blurX = std::clamp(f.blurX, 0.0, 255.0);
+        f.blurY = std::clamp(f.blurY, 0.0, 255.0);
+        f.passes = std::min(f.passes, 15);
         if (!r.failed())
             out.push_back(std::move(f));
     }

@@ -328,8 +328,8 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
 
 class Renderer {
 public:
-    Renderer(const Movie& movie, bool aa, RenderCache& cache, double viewScale)
-        : movie_(movie), aa_(aa), cache_(cache), viewScale_(viewScale) {}
+    Renderer(const Movie& movie, bool aa, RenderCache& cache, double viewScale, QSize rootSize)
+        : movie_(movie), aa_(aa), cache_(cache), viewScale_(viewScale), rootSize_(rootSize) {}
 
     void drawList(QPainter& p, ObjectSpan list, const QTransform& m, const ColorTransform& cx);
 
@@ -362,6 +362,7 @@ private:
     bool aa_;
     RenderCache& cache_;
     double viewScale_;
+    QSize rootSize_;   // the picture being drawn
     int nesting_ = 0;
     int layerDepth_ = 0;
     static constexpr int kMaxObjects = 100000;
@@ -586,10 +587,17 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
     if (hasFilters) {
         // Filters see the whole object, also what lies just outside the
         // picture: a blur near the edge takes in what is beyond it.
+        // What lies further off than the whole picture is not taken in.
         const QPoint g = filterGrowth(*o.filters);
-        target.adjust(-g.x(), -g.y(), g.x(), g.y());
+        const int reach = std::max(rootSize_.width(), rootSize_.height());
+        target.adjust(-std::min(g.x(), reach), -std::min(g.y(), reach), std::min(g.x(), reach),
+                      std::min(g.y(), reach));
     }
-    const QRect r = bounds(o, m).toAlignedRect() & target;
+    QRect r = bounds(o, m).toAlignedRect() & target;
+    // Layers stay within the Flash Player's bitmap size (layers in layers
+    // would otherwise grow without end).
+    if (!BitmapSizeAllowed(r.width(), r.height()))
+        r &= QRect(0, 0, p.device()->width(), p.device()->height());
     if (r.isEmpty())
         return;
     QImage layer = newLayer(r);
@@ -1209,7 +1217,7 @@ void RenderDisplayList(const Movie& movie, const std::vector<DisplayObject>& lis
     QPainter p(&target);
     p.setRenderHint(QPainter::Antialiasing, antialias);
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
-    Renderer r(movie, antialias, cache, transformScale(twipsToDevice) * 20);
+    Renderer r(movie, antialias, cache, transformScale(twipsToDevice) * 20, target.size());
     r.drawList(p, list, twipsToDevice, ColorTransform());
 }
 

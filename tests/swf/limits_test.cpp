@@ -123,4 +123,39 @@ TEST(SwfLimits, ButtonsHoldingThemselvesAreDrawnOnce)
     EXPECT_EQ(img.pixelColor(35, 25), QColor(Qt::white));
 }
 
+TEST(SwfLimits, BlursAreCutToWhatTheFlashPlayerAllows)
+{
+    // At most 255 pixels and 15 passes; a wide blur on a tiny stage still
+    // draws a picture the size asked for, in bounded time.
+    Filter f;
+    f.type = Filter::DropShadow;
+    f.colors = {Qt::black};
+    f.blurX = 20000;
+    f.blurY = 300;
+    f.distance = 30000;
+    f.passes = 31;
+    const QByteArray encoded = EncodeFilters({f, f});
+    Reader r(encoded);
+    const std::vector<Filter> read = ReadFilterList(r);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].blurX, 255);
+    EXPECT_EQ(read[0].blurY, 255);
+    EXPECT_EQ(read[0].passes, 15);
+
+    SwfWriter w({.frameSize = Rect{0, 20, 0, 20}});
+    w.defineShape(1, RectShape(QRectF(0, 0, 1, 1), Qt::red));
+    TagStream inner;
+    PlaceObject p = PlaceNew(1, 1);
+    p.version = 3;
+    p.filters = {f, f};
+    inner.placeObject2(p);
+    inner.showFrame();
+    w.defineSprite(2, inner);
+    p.characterId = 2;
+    w.placeObject2(p);
+    w.showFrame();
+    Player player(LoadMovie(w.finish()));
+    EXPECT_EQ(player.renderImage(QSize(200, 200), RenderOptions()).size(), QSize(200, 200));
+}
+
 } // namespace
