@@ -35,7 +35,13 @@ void ReportCurrentException();
 template <typename F>
 auto Guarded(F&& handler)
 {
-    return [h = std::forward<F>(handler)](auto&&... args) mutable {
+    // The constraint keeps the wrapper honest about what it accepts, so Qt
+    // (which probes how many of a signal's arguments a slot takes) sees a
+    // handler of one argument refuse a call with none instead of failing
+    // to compile.
+    return [h = std::forward<F>(handler)](auto&&... args) mutable
+        requires(std::is_invocable_v<F&, decltype(args)...> || std::is_invocable_v<F&>)
+    {
         try {
             if constexpr (std::is_invocable_v<F&, decltype(args)...>)
                 h(std::forward<decltype(args)>(args)...);
