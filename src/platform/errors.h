@@ -31,26 +31,46 @@ void ReportCurrentException();
 
 // Wraps an event handler so that no exception ever reaches Qt: an error
 // ends the handler where it arose, is reported, and the program carries on.
-// Every handler is connected through this.
+// Every handler is connected through this. A handler may take the signal's
+// arguments or none; the constraints keep the wrapper honest about which
+// calls it accepts, since Qt probes how many arguments a slot takes.
 template <typename F>
-auto Guarded(F&& handler)
-{
-    // The constraint keeps the wrapper honest about what it accepts, so Qt
-    // (which probes how many of a signal's arguments a slot takes) sees a
-    // handler of one argument refuse a call with none instead of failing
-    // to compile.
-    return [h = std::forward<F>(handler)](auto&&... args) mutable
-        requires(std::is_invocable_v<F&, decltype(args)...> || std::is_invocable_v<F&>)
+class GuardedHandler {
+public:
+    explicit GuardedHandler(F handler) : handler_(std::move(handler)) {}
+
+    template <typename... A>
+        requires std::is_invocable_v<F&, A...>
+    void operator()(A&&... args)
+    {
+        run([&] { handler_(std::forward<A>(args)...); });
+    }
+
+    template <typename... A>
+        requires(sizeof...(A) > 0 && !std::is_invocable_v<F&, A...> && std::is_invocable_v<F&>)
+    void operator()(A&&...)
+    {
+        run([&] { handler_(); });
+    }
+
+private:
+    template <typename Call>
+    static void run(Call&& call)
     {
         try {
-            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
-                h(std::forward<decltype(args)>(args)...);
-            else
-                h();
+            call();
         } catch (...) {
             ReportCurrentException();
         }
-    };
+    }
+
+    F handler_;
+};
+
+template <typename F>
+auto Guarded(F&& handler)
+{
+    return GuardedHandler<std::decay_t<F>>(std::forward<F>(handler));
 }
 
 // Asks a window's close question (a handler that may throw): an error is
