@@ -78,18 +78,19 @@ bool TToolWindowLook::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (watched == strip_) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+        // Only the mouse cases below may treat the event as a mouse event.
+        const auto mouse = [event] { return static_cast<QMouseEvent*>(event); };
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             // The window manager moves the window; where it cannot (no
             // window manager, some platforms), follow the mouse ourselves.
             dragging_ = !(window_->windowHandle() && window_->windowHandle()->startSystemMove());
             if (dragging_)
-                dragOffset_ = mouse->globalPosition().toPoint() - window_->frameGeometry().topLeft();
+                dragOffset_ = mouse()->globalPosition().toPoint() - window_->frameGeometry().topLeft();
             return true;
         case QEvent::MouseMove:
             if (dragging_)
-                window_->move(mouse->globalPosition().toPoint() - dragOffset_);
+                window_->move(mouse()->globalPosition().toPoint() - dragOffset_);
             return dragging_;
         case QEvent::MouseButtonRelease:
             dragging_ = false;
