@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the engine, extractors, encoders and settings code with
-# AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/, runs
-# their suites there, and, when clang is present, gives each libFuzzer
+# Builds everything, the window code included, with AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-asan/, runs every suite there (the
+# window suites on Qt's offscreen platform), and, when clang is present, gives each libFuzzer
 # target a short run. Any sanitizer report aborts, so the run fails.
 #   PLOVEX_FUZZ_SECONDS  seconds per fuzz target (default 60; 0 skips fuzzing)
 set -euo pipefail
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 build=${PLOVEX_ASAN_BUILD_DIR:-build-asan}
 fuzz_seconds=${PLOVEX_FUZZ_SECONDS:-60}
 
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVEX_GUI=OFF -DPLOVEX_SANITIZE=ON)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVEX_GUI=ON -DPLOVEX_SANITIZE=ON)
 if command -v clang++ >/dev/null 2>&1; then
   # One clang build serves both: the suites link the same instrumented
   # libraries as the fuzz targets.
