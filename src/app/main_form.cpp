@@ -664,20 +664,22 @@ void TMFrm::createLayout()
     setStatusBar(StatusBar);
 }
 
+void TMFrm::connectCommand(QAction* action, void (TMFrm::*handler)())
+{
+    connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
+}
+
 void TMFrm::connectHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuFileOpen, &TMFrm::mnuFileOpenClick);
-    on(mnuFileExit, &TMFrm::mnuFileExitClick);
-    on(mnuHelpHow, &TMFrm::mnuHelpHowClick);
-    on(mnuHelpAbout, &TMFrm::mnuHelpAboutClick);
-    on(Plovex1, &TMFrm::Plovex1Click);
-    on(mnuHelpMailto, &TMFrm::mnuHelpMailtoClick);
-    on(N53, &TMFrm::N53Click);
-    on(N19, &TMFrm::N19Click);
-    on(ToolButton6, &TMFrm::mnuHelpMailtoClick);
+    connectCommand(mnuFileOpen, &TMFrm::mnuFileOpenClick);
+    connectCommand(mnuFileExit, &TMFrm::mnuFileExitClick);
+    connectCommand(mnuHelpHow, &TMFrm::mnuHelpHowClick);
+    connectCommand(mnuHelpAbout, &TMFrm::mnuHelpAboutClick);
+    connectCommand(Plovex1, &TMFrm::Plovex1Click);
+    connectCommand(mnuHelpMailto, &TMFrm::mnuHelpMailtoClick);
+    connectCommand(N53, &TMFrm::N53Click);
+    connectCommand(N19, &TMFrm::N19Click);
+    connectCommand(ToolButton6, &TMFrm::mnuHelpMailtoClick);
     connectPlaybackHandlers();
     connectSourcesHandlers();
     connectCaptureHandlers();

@@ -469,6 +469,8 @@ private:
     void createLayout();
     void createComponents();
     void connectHandlers();
+    // Runs a member handler on the action's trigger, guarded like every handler.
+    void connectCommand(QAction* action, void (TMFrm::*handler)());
     void connectCaptureHandlers();
     void FormCreate(const QString& movieArgument);
     bool FormCloseQuery();

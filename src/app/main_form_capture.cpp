@@ -28,17 +28,14 @@ const QPoint kShownAt(100, 100);
 
 void TMFrm::connectCaptureHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuCaptureSave, &TMFrm::mnuCaptureSaveClick);
-    on(mnuCaptureShow, &TMFrm::mnuCaptureShowClick);
-    on(mnuCaptureCutRectImg, &TMFrm::mnuCaptureCutRectImgClick);
-    on(mnuCaptureZoomOut, &TMFrm::mnuCaptureZoomOutClick);
-    on(mnuCaptureZoomIn, &TMFrm::mnuCaptureZoomInClick);
-    on(mnuCaptureRectCol, &TMFrm::mnuCaptureRectColClick);
-    on(TCN, &TMFrm::TCNClick);
-    on(mnuFileReport, &TMFrm::mnuFileReportClick);
+    connectCommand(mnuCaptureSave, &TMFrm::mnuCaptureSaveClick);
+    connectCommand(mnuCaptureShow, &TMFrm::mnuCaptureShowClick);
+    connectCommand(mnuCaptureCutRectImg, &TMFrm::mnuCaptureCutRectImgClick);
+    connectCommand(mnuCaptureZoomOut, &TMFrm::mnuCaptureZoomOutClick);
+    connectCommand(mnuCaptureZoomIn, &TMFrm::mnuCaptureZoomInClick);
+    connectCommand(mnuCaptureRectCol, &TMFrm::mnuCaptureRectColClick);
+    connectCommand(TCN, &TMFrm::TCNClick);
+    connectCommand(mnuFileReport, &TMFrm::mnuFileReportClick);
 
     mnuCaptureShow->setCheckable(true);
     mnuCaptureShow->setChecked(false);

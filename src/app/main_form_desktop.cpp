@@ -41,16 +41,13 @@ bool wallpaperReachable()
 
 void TMFrm::connectDesktopHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuSetWallL, &TMFrm::mnuSetWallLClick);
-    on(mnuSetWallP, &TMFrm::mnuSetWallPClick);
-    on(mnuSetWallC, &TMFrm::mnuSetWallCClick);
-    on(mnuSetSwfPaper, &TMFrm::mnuSetSwfPaperClick);
-    on(mnuSetRestorePaper, &TMFrm::mnuSetRestorePaperClick);
-    on(mnuSetDefPaper, &TMFrm::mnuSetDefPaperClick);
-    on(mnuSetDisP, &TMFrm::mnuSetDisPClick);
+    connectCommand(mnuSetWallL, &TMFrm::mnuSetWallLClick);
+    connectCommand(mnuSetWallP, &TMFrm::mnuSetWallPClick);
+    connectCommand(mnuSetWallC, &TMFrm::mnuSetWallCClick);
+    connectCommand(mnuSetSwfPaper, &TMFrm::mnuSetSwfPaperClick);
+    connectCommand(mnuSetRestorePaper, &TMFrm::mnuSetRestorePaperClick);
+    connectCommand(mnuSetDefPaper, &TMFrm::mnuSetDefPaperClick);
+    connectCommand(mnuSetDisP, &TMFrm::mnuSetDisPClick);
 }
 
 void TMFrm::RememberUserWallpaper()

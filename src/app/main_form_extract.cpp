@@ -76,13 +76,10 @@ void copyReplacing(const QString& source, const QString& target)
 
 void TMFrm::connectExtractHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuCaptureSound, &TMFrm::mnuCaptureSoundClick);
-    on(mnuFileExeToSwf, &TMFrm::mnuFileExeToSwfClick);
-    on(mnuexeToswf, &TMFrm::mnuexeToswfClick);
-    on(mnuFileSaveAs, &TMFrm::mnuFileSaveAsClick);
+    connectCommand(mnuCaptureSound, &TMFrm::mnuCaptureSoundClick);
+    connectCommand(mnuFileExeToSwf, &TMFrm::mnuFileExeToSwfClick);
+    connectCommand(mnuexeToswf, &TMFrm::mnuexeToswfClick);
+    connectCommand(mnuFileSaveAs, &TMFrm::mnuFileSaveAsClick);
 }
 
 void TMFrm::createExeToFrm()

@@ -41,37 +41,34 @@ void runTimer(QTimer* timer, int interval)
 
 void TMFrm::connectPlaybackHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuCPlyR, &TMFrm::mnuCPlyRClick);
-    on(mnuControlStopN, &TMFrm::mnuControlStopNClick);
-    on(mnuControlRePly, &TMFrm::mnuControlRePlyClick);
-    on(mnuForwardNum, &TMFrm::mnuForwardNumClick);
-    on(mnuBackNum, &TMFrm::mnuBackNumClick);
-    on(mnuControlGoto, &TMFrm::mnuControlGotoClick);
-    on(mnuViewQualityHigh, &TMFrm::mnuViewQualityHighClick);
-    on(mnuViewQualityLow, &TMFrm::mnuViewQualityLowClick);
-    on(mnuViewZoomIn, &TMFrm::mnuViewZoomInClick);
-    on(mnuViewZoomOut, &TMFrm::mnuViewZoomOutClick);
-    on(mnuViewShowAll, &TMFrm::mnuViewShowAllClick);
-    on(mnuViewScaleShowAll, &TMFrm::mnuViewScaleShowAllClick);
-    on(mnuViewScaleNoBorder, &TMFrm::mnuViewScaleNoBorderClick);
-    on(mnuViewScaleExactFit, &TMFrm::mnuViewScaleExactFitClick);
-    on(mnuViewScaleNoScale, &TMFrm::mnuViewScaleNoScaleClick);
-    on(mnuSetbkcolor, &TMFrm::mnuSetbkcolorClick);
-    on(mnuViewLook, &TMFrm::mnuViewLookClick);
-    on(mnuCplyR5, &TMFrm::mnuCplyR5Click);
-    on(mnuCPlyR10, &TMFrm::mnuCPlyR10Click);
-    on(mnuCPlyR20, &TMFrm::mnuCPlyR20Click);
-    on(mnuCPlyR25, &TMFrm::mnuCPlyR25Click);
-    on(mnuCPlyR30, &TMFrm::mnuCPlyR30Click);
-    on(mnuCPlyR40, &TMFrm::mnuCPlyR40Click);
-    on(mnuCPlyPR50, &TMFrm::mnuCPlyPR50Click);
-    on(mnuCPlyBackR, &TMFrm::mnuCPlyBackRClick);
-    on(mnuViewFull, &TMFrm::mnuViewFullClick);
-    on(PlyPN, &TMFrm::PlyPNClick);
-    on(TMN, &TMFrm::TMNClick);
+    connectCommand(mnuCPlyR, &TMFrm::mnuCPlyRClick);
+    connectCommand(mnuControlStopN, &TMFrm::mnuControlStopNClick);
+    connectCommand(mnuControlRePly, &TMFrm::mnuControlRePlyClick);
+    connectCommand(mnuForwardNum, &TMFrm::mnuForwardNumClick);
+    connectCommand(mnuBackNum, &TMFrm::mnuBackNumClick);
+    connectCommand(mnuControlGoto, &TMFrm::mnuControlGotoClick);
+    connectCommand(mnuViewQualityHigh, &TMFrm::mnuViewQualityHighClick);
+    connectCommand(mnuViewQualityLow, &TMFrm::mnuViewQualityLowClick);
+    connectCommand(mnuViewZoomIn, &TMFrm::mnuViewZoomInClick);
+    connectCommand(mnuViewZoomOut, &TMFrm::mnuViewZoomOutClick);
+    connectCommand(mnuViewShowAll, &TMFrm::mnuViewShowAllClick);
+    connectCommand(mnuViewScaleShowAll, &TMFrm::mnuViewScaleShowAllClick);
+    connectCommand(mnuViewScaleNoBorder, &TMFrm::mnuViewScaleNoBorderClick);
+    connectCommand(mnuViewScaleExactFit, &TMFrm::mnuViewScaleExactFitClick);
+    connectCommand(mnuViewScaleNoScale, &TMFrm::mnuViewScaleNoScaleClick);
+    connectCommand(mnuSetbkcolor, &TMFrm::mnuSetbkcolorClick);
+    connectCommand(mnuViewLook, &TMFrm::mnuViewLookClick);
+    connectCommand(mnuCplyR5, &TMFrm::mnuCplyR5Click);
+    connectCommand(mnuCPlyR10, &TMFrm::mnuCPlyR10Click);
+    connectCommand(mnuCPlyR20, &TMFrm::mnuCPlyR20Click);
+    connectCommand(mnuCPlyR25, &TMFrm::mnuCPlyR25Click);
+    connectCommand(mnuCPlyR30, &TMFrm::mnuCPlyR30Click);
+    connectCommand(mnuCPlyR40, &TMFrm::mnuCPlyR40Click);
+    connectCommand(mnuCPlyPR50, &TMFrm::mnuCPlyPR50Click);
+    connectCommand(mnuCPlyBackR, &TMFrm::mnuCPlyBackRClick);
+    connectCommand(mnuViewFull, &TMFrm::mnuViewFullClick);
+    connectCommand(PlyPN, &TMFrm::PlyPNClick);
+    connectCommand(TMN, &TMFrm::TMNClick);
 
     // "循环" is a check item whose handler flips the mark itself; undo the
     // flip that a click of a checkable item makes before the handler runs.

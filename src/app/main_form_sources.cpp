@@ -92,24 +92,21 @@ QString TMFrm::SettingsPath() const
 
 void TMFrm::connectSourcesHandlers()
 {
-    auto on = [this](QAction* action, void (TMFrm::*handler)()) {
-        connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
-    };
-    on(mnuFileFolderTrue, &TMFrm::mnuFileFolderTrueClick);
-    on(mnuFileFolderFalse, &TMFrm::mnuFileFolderFalseClick);
-    on(mnuFileLstAddFile, &TMFrm::mnuFileLstAddFileClick);
-    on(mnuFileLstDel, &TMFrm::mnuFileLstDelClick);
-    on(mnuFileLstAllDel, &TMFrm::mnuFileLstAllDelClick);
-    on(mnuFileSorted, &TMFrm::mnuFileSortedClick);
-    on(mnuFileLstShowScr, &TMFrm::mnuFileLstShowScrClick);
-    on(mnuFileIE, &TMFrm::mnuFileIEClick);
-    on(mnuFileIEClose, &TMFrm::mnuFileIECloseClick);
-    on(TBIE, &TMFrm::TBIEClick);
-    on(mnuFileIESave, &TMFrm::mnuFileIESaveClick);
-    on(mnuFileIESorted, &TMFrm::mnuFileIESortedClick);
-    on(mnuFileCustomS, &TMFrm::mnuFileCustomSClick);
-    on(mnuFileSwf, &TMFrm::mnuFileSwfClick);
-    on(mnuFileDeSwf, &TMFrm::mnuFileDeSwfClick);
+    connectCommand(mnuFileFolderTrue, &TMFrm::mnuFileFolderTrueClick);
+    connectCommand(mnuFileFolderFalse, &TMFrm::mnuFileFolderFalseClick);
+    connectCommand(mnuFileLstAddFile, &TMFrm::mnuFileLstAddFileClick);
+    connectCommand(mnuFileLstDel, &TMFrm::mnuFileLstDelClick);
+    connectCommand(mnuFileLstAllDel, &TMFrm::mnuFileLstAllDelClick);
+    connectCommand(mnuFileSorted, &TMFrm::mnuFileSortedClick);
+    connectCommand(mnuFileLstShowScr, &TMFrm::mnuFileLstShowScrClick);
+    connectCommand(mnuFileIE, &TMFrm::mnuFileIEClick);
+    connectCommand(mnuFileIEClose, &TMFrm::mnuFileIECloseClick);
+    connectCommand(TBIE, &TMFrm::TBIEClick);
+    connectCommand(mnuFileIESave, &TMFrm::mnuFileIESaveClick);
+    connectCommand(mnuFileIESorted, &TMFrm::mnuFileIESortedClick);
+    connectCommand(mnuFileCustomS, &TMFrm::mnuFileCustomSClick);
+    connectCommand(mnuFileSwf, &TMFrm::mnuFileSwfClick);
+    connectCommand(mnuFileDeSwf, &TMFrm::mnuFileDeSwfClick);
 
     // The folder tree.
     connect(ShellTreeView, &QTreeWidget::itemDoubleClicked, this, Guarded([this] { ShellTreeViewDblClick(); }));
