@@ -3,6 +3,7 @@
 #include "capture/encoders.h"
 #include "capture/frame_grab.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/prompts.h"
 #include "platform/safefile.h"
 #include "player/shockwave_flash.h"
@@ -43,12 +44,6 @@ T* named(T* object, const char* name)
     return object;
 }
 
-QString withSlash(QString path)
-{
-    if (!path.endsWith(u'/'))
-        path += u'/';
-    return path;
-}
 
 } // namespace
 
@@ -207,7 +202,7 @@ QString TSaveFrm::SelectedFolder() const
     const QTreeWidgetItem* item = ShellTreeView1->currentItem();
     if (!item)
         return QString();
-    return withSlash(item->data(0, kPathRole).toString());
+    return WithTrailingSlash(item->data(0, kPathRole).toString());
 }
 
 void TSaveFrm::SelectFolder(const QString& path)
@@ -221,14 +216,14 @@ void TSaveFrm::SelectFolder(const QString& path)
                 ShellTreeView1->setCurrentItem(item);
                 return;
             }
-            if (!wanted.startsWith(withSlash(here)))
+            if (!wanted.startsWith(WithTrailingSlash(here)))
                 break;
             fillChildren(item);
             item->setExpanded(true);
             QTreeWidgetItem* next = nullptr;
             for (int c = 0; c < item->childCount() && !next; ++c) {
                 const QString child = QDir::cleanPath(item->child(c)->data(0, kPathRole).toString());
-                if (wanted == child || wanted.startsWith(withSlash(child)))
+                if (wanted == child || wanted.startsWith(WithTrailingSlash(child)))
                     next = item->child(c);
             }
             item = next;

@@ -12,14 +12,14 @@ QString& overrideFolder()
     static QString folder;
     return folder;
 }
+} // namespace
 
-QString withSlash(QString folder)
+QString WithTrailingSlash(QString folder)
 {
     if (!folder.endsWith(u'/'))
         folder += u'/';
     return folder;
 }
-} // namespace
 
 QString ProgramFolder()
 {
@@ -30,12 +30,12 @@ QString ProgramFolder()
         dir = QCoreApplication::applicationDirPath();
     else
         dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(u'/', 0, -2);
-    return withSlash(dir);
+    return WithTrailingSlash(dir);
 }
 
 void SetProgramFolder(const QString& folder)
 {
-    overrideFolder() = folder.isEmpty() ? QString() : withSlash(folder);
+    overrideFolder() = folder.isEmpty() ? QString() : WithTrailingSlash(folder);
 }
 
 } // namespace plovex
