@@ -317,6 +317,12 @@ TPreviewFrm::TPreviewFrm(TQRCompositeReport& report, QWidget* parent)
     ZoomToFit();
 }
 
+QSize TPreviewFrm::paperPixels() const
+{
+    // A4 at 100 % and 96 pixels per inch until a report is collected.
+    return report_.Reports.empty() ? QSize(794, 1123) : report_.Reports.front()->QuickRep1.pagePixels();
+}
+
 void TPreviewFrm::setZoom(int percent)
 {
     zoom_ = std::clamp(percent, 5, 400);
@@ -327,9 +333,7 @@ void TPreviewFrm::refresh()
 {
     const int pages = report_.pageCount();
     page_ = std::clamp(page_, 1, std::max(1, pages));
-    QSize paper(794, 1123);
-    if (!report_.Reports.empty())
-        paper = report_.Reports.front()->QuickRep1.pagePixels();
+    const QSize paper = paperPixels();
     const QSize shown(std::max(1, paper.width() * zoom_ / 100), std::max(1, paper.height() * zoom_ / 100));
     QImage image(shown, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -350,9 +354,7 @@ void TPreviewFrm::refresh()
 void TPreviewFrm::ZoomToFit()
 {
     fit_ = Fit::Whole;
-    QSize paper(794, 1123);
-    if (!report_.Reports.empty())
-        paper = report_.Reports.front()->QuickRep1.pagePixels();
+    const QSize paper = paperPixels();
     const QSize room = PageArea->viewport()->size() - QSize(8, 8);
     const double zx = 100.0 * room.width() / paper.width();
     const double zy = 100.0 * room.height() / paper.height();
@@ -368,9 +370,7 @@ void TPreviewFrm::Zoom100()
 void TPreviewFrm::ZoomToWidth()
 {
     fit_ = Fit::Width;
-    QSize paper(794, 1123);
-    if (!report_.Reports.empty())
-        paper = report_.Reports.front()->QuickRep1.pagePixels();
+    const QSize paper = paperPixels();
     const int room = PageArea->viewport()->width() - PageArea->verticalScrollBar()->sizeHint().width() - 8;
     setZoom(int(std::floor(100.0 * room / paper.width())));
 }

@@ -174,6 +174,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The page's size on screen at 100 %.
+    QSize paperPixels() const;
     void setZoom(int percent);
     void showPage(int page);
     void refresh();
