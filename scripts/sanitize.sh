@@ -4,10 +4,15 @@
 # window suites on Qt's offscreen platform), and, when clang is present, gives each libFuzzer
 # target a short run. Any sanitizer report aborts, so the run fails.
 #   PLOVEX_FUZZ_SECONDS  seconds per fuzz target (default 60; 0 skips fuzzing)
+#   PLOVEX_FUZZ_SEED     libFuzzer's random seed (default 1, so a run repeats
+#                        the same inputs; 0 lets libFuzzer pick a new one)
+# Inputs that once found a fault are kept among the seeds, so every run
+# tries them again first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${PLOVEX_ASAN_BUILD_DIR:-build-asan}
 fuzz_seconds=${PLOVEX_FUZZ_SECONDS:-60}
+fuzz_seed=${PLOVEX_FUZZ_SEED:-1}
 
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVEX_GUI=ON -DPLOVEX_SANITIZE=ON)
 if command -v clang++ >/dev/null 2>&1; then
@@ -40,7 +45,7 @@ if ((fuzzing)) && ((fuzz_seconds > 0)); then
     [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
     echo "fuzz: $name for ${fuzz_seconds}s"
     status=0
-    "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=30 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+    "$fuzzer" -seed="$fuzz_seed" -max_total_time="$fuzz_seconds" -timeout=30 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
     grep -E '^(Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
     if ((status != 0)); then
       tail -n 60 "$log"

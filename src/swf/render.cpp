@@ -369,6 +369,11 @@ private:
     int drawn_ = 0;
     int spriteBudget_ = 20000;              // sprites the buttons' own timelines may create
     std::vector<const Character*> buttons_;  // the buttons being drawn, outermost first
+    // Measuring a button walks its records the way drawing does, with the
+    // same guards: a button that holds itself is measured once, and a
+    // hostile tree of buttons cannot make measuring endless.
+    mutable std::vector<const Character*> measuredButtons_;
+    mutable int measureBudget_ = kMaxObjects;
 };
 
 QImage Renderer::newLayer(const QRect& r) const
@@ -438,14 +443,18 @@ QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) cons
         return r;
     }
     case CharacterKind::Button: {
+        if (std::find(measuredButtons_.begin(), measuredButtons_.end(), c) != measuredButtons_.end())
+            return {};
+        measuredButtons_.push_back(c);
         QRectF r;
         for (const ButtonRecord& b : static_cast<const ButtonCharacter*>(c)->records) {
-            if (!b.up)
+            if (!b.up || --measureBudget_ < 0)
                 continue;
             DisplayObject tmp;
             tmp.characterId = b.characterId;
             r = r.united(bounds(tmp, b.matrix.toQt() * m));
         }
+        measuredButtons_.pop_back();
         return r;
     }
     default:

@@ -101,15 +101,19 @@ TEST(SwfLimits, ButtonsHoldingThemselvesAreDrawnOnce)
 {
     // Button 10 shows a red square and, three times, itself; button 11
     // shows button 12, which shows button 11 again and a blue square. Each
-    // is drawn once instead of ever deeper.
+    // is drawn once instead of ever deeper. Both are placed with a blend
+    // mode, so they are also measured for their layers.
     SwfWriter w({.frameSize = Rect{0, 100 * 20, 0, 40 * 20}});
     w.defineShape(1, RectShape(QRectF(0, 0, 10, 10), Qt::red));
     w.defineShape(2, RectShape(QRectF(0, 0, 10, 10), Qt::blue));
     w.tag(kDefineButton2, buttonBody(10, {1, 10, 10, 10}));
     w.tag(kDefineButton2, buttonBody(11, {12, 11}));
     w.tag(kDefineButton2, buttonBody(12, {11, 2}));
-    w.placeObject2(PlaceNew(10, 1));
-    w.placeObject2(PlaceNew(11, 2, Translate(0, 400)));
+    for (PlaceObject place : {PlaceNew(10, 1), PlaceNew(11, 2, Translate(0, 400))}) {
+        place.version = 3;
+        place.blendMode = 3;   // multiply, over white: the colours stay
+        w.placeObject2(place);
+    }
     w.showFrame();
     Player p(LoadMovie(w.finish()));
     RenderOptions o;
