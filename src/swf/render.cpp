@@ -1,5 +1,7 @@
 #include "swf/render.h"
 
+#include "swf/raster.h"
+
 #include "swf/filters.h"
 
 #include <QPainter>
@@ -128,19 +130,6 @@ const RenderCache::ShapePicture& RenderCache::storeShape(const ShapeKey& key, Sh
 namespace {
 
 using ObjectSpan = std::span<const DisplayObject>;
-
-// Curves as straight segments within a sixteenth of a twip when
-// unitsPerTwip is 1/8 (QPainter flattens within half a unit), much finer
-// than QPainter would flatten them on the device.
-QPainterPath flattened(const QPainterPath& path, double unitsPerTwip)
-{
-    const QTransform up = QTransform::fromScale(1 / unitsPerTwip, 1 / unitsPerTwip);
-    QPainterPath out;
-    out.setFillRule(path.fillRule());
-    for (const QPolygonF& poly : path.toSubpathPolygons(up))
-        out.addPolygon(QTransform::fromScale(unitsPerTwip, unitsPerTwip).map(poly));
-    return out;
-}
 
 // Flash draws hairlines and thin lines at least one pixel wide.
 constexpr double kMinLinePixels = 1.0;
@@ -353,6 +342,9 @@ private:
     QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
                     const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device);
     QRectF bounds(const DisplayObject& o, const QTransform& m) const;
+    // Fills a path given in its own units; the brush is given in the same
+    // units. Without antialiasing this goes by pixel centres.
+    void fillPath(QPainter& p, const QPainterPath& path, const QTransform& toDevice, const QBrush& brush) const;
     QPoint filterGrowth(const std::vector<Filter>& filters) const;
     QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
     QImage newLayer(const QRect& r) const;
@@ -793,10 +785,6 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
 void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
                          bool fillsOnly)
 {
-    // Without antialiasing a pixel is filled when its centre is inside;
-    // the Flash Player gives a centre lying exactly on an edge to the
-    // shape above and left of it, which a tiny nudge reproduces.
-    const QTransform fillTransform = aa_ ? m : m * QTransform::fromTranslate(-0.01, -0.01);
     const double scale = transformScale(m);
     for (const CompiledLayer& layer : s.layers) {
         for (size_t i = 0; i < layer.fillPaths.size(); ++i) {
@@ -804,14 +792,11 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             if (path.isEmpty())
                 continue;
             bool smooth = false;
-            const QBrush brush = brushFor(layer.fills[i], cx, smooth, m, fillTransform, path.boundingRect(), p.device());
+            const QBrush brush = brushFor(layer.fills[i], cx, smooth, m, m, path.boundingRect(), p.device());
             if (brush.style() == Qt::NoBrush)
                 continue;
             p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
-            p.setTransform(fillTransform);
-            p.setPen(Qt::NoPen);
-            p.setBrush(brush);
-            p.drawPath(path);
+            fillPath(p, path, m, brush);
         }
         if (fillsOnly)
             continue;
@@ -850,14 +835,15 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                     stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
                 QPainterPath outline;
                 QTransform drawTransform;
+                // The line follows its path with the curves already cut
+                // into straight pieces in the shape's own units.
                 if (cosmetic) {
                     stroker.setWidth(px);
-                    outline = flattened(stroker.createStroke(m.map(path)), 1.0 / 160);
-                    drawTransform = QTransform::fromTranslate(-0.01, -0.01);
+                    outline = stroker.createStroke(FlattenToLines(path, m, kCurveTolerance));
                 } else {
                     stroker.setWidth(ls.width);
-                    outline = flattened(stroker.createStroke(path), 1.0 / 8);
-                    drawTransform = fillTransform;
+                    outline = stroker.createStroke(FlattenToLines(path, QTransform(), kCurveTolerance));
+                    drawTransform = m;
                 }
                 const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, smooth, m, drawTransform,
                                                         cosmetic ? m.inverted().map(outline).boundingRect() : area,
@@ -865,10 +851,8 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                                              : QBrush(cx.apply(ls.color));
                 if (brush.style() == Qt::NoBrush)
                     continue;
-                p.setTransform(drawTransform);
-                p.setPen(Qt::NoPen);
-                p.setBrush(brush);
-                p.drawPath(outline);
+                FillPathAliased(p, outline, drawTransform, brush,
+                                cosmetic ? kCurveTolerance / 20 : kCurveTolerance);
                 continue;
             }
             QPen pen;
@@ -892,6 +876,20 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             p.drawPath(path);
         }
     }
+}
+
+void Renderer::fillPath(QPainter& p, const QPainterPath& path, const QTransform& toDevice, const QBrush& brush) const
+{
+    if (aa_) {
+        p.setTransform(toDevice);
+        p.setPen(Qt::NoPen);
+        p.setBrush(brush);
+        p.drawPath(path);
+        return;
+    }
+    const QTransform keep = p.transform();
+    FillPathAliased(p, path, toDevice, brush);
+    p.setTransform(keep);
 }
 
 void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTransform& m, const ColorTransform& cx,
@@ -958,13 +956,12 @@ void Renderer::drawText(QPainter& p, const TextCharacter& t, const QTransform& m
         if (!font)
             continue;
         const double scale = rec.height / font->emSquare;
-        p.setBrush(cx.apply(rec.color));
+        const QBrush brush(cx.apply(rec.color));
         double x = rec.x;
         for (const TextGlyph& g : rec.glyphs) {
-            if (g.index >= 0 && size_t(g.index) < font->glyphs.size()) {
-                p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, rec.y) * tm);
-                p.drawPath(font->glyphs[size_t(g.index)]);
-            }
+            if (g.index >= 0 && size_t(g.index) < font->glyphs.size())
+                fillPath(p, font->glyphs[size_t(g.index)],
+                         QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, rec.y) * tm, brush);
             x += g.advance;
         }
     }
@@ -1204,13 +1201,12 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             if (!r.font)
                 continue;
             const double scale = r.size / r.font->emSquare;
-            p.setBrush(cx.apply(r.color));
+            const QBrush brush(cx.apply(r.color));
             for (const QChar ch : r.text) {
                 const int gi = r.font->glyphIndex(ch.unicode());
-                if (gi >= 0 && size_t(gi) < r.font->glyphs.size()) {
-                    p.setTransform(QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, baseline) * m);
-                    p.drawPath(r.font->glyphs[size_t(gi)]);
-                }
+                if (gi >= 0 && size_t(gi) < r.font->glyphs.size())
+                    fillPath(p, r.font->glyphs[size_t(gi)],
+                             QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, baseline) * m, brush);
                 x += glyphAdvance(*r.font, gi, scale);
             }
         }
