@@ -13,6 +13,16 @@ namespace {
 // No curve is cut into more pieces than this, whatever its size.
 constexpr int kMaxPieces = 4096;
 
+// Device coordinates are taken on a grid of 2^-20 pixel: a twip count
+// mapped through a matrix lands a hair beside the pixel centre it stands
+// for (5710 twips * 0.05 is not quite 285.5), and that must not move an
+// edge across the centre.
+double snap(double v)
+{
+    constexpr double grid = 1 << 20;
+    return std::nearbyint(v * grid) / grid;
+}
+
 bool finite(const QPointF& p)
 {
     return std::isfinite(p.x()) && std::isfinite(p.y());
@@ -187,7 +197,11 @@ std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& pol
         const size_t n = poly.size();
         for (size_t i = 0; i < n && n >= 2; ++i) {
             QPointF a = poly[i], b = poly[(i + 1) % n];
-            if (!finite(a) || !finite(b) || a.y() == b.y())
+            if (!finite(a) || !finite(b))
+                continue;
+            a = QPointF(snap(a.x()), snap(a.y()));
+            b = QPointF(snap(b.x()), snap(b.y()));
+            if (a.y() == b.y())
                 continue;
             int dir = 1;
             if (a.y() > b.y()) {
@@ -229,7 +243,7 @@ std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& pol
         crossings.clear();
         for (size_t k : active) {
             const EdgeRec& e = edges[k];
-            crossings.push_back({e.x0 + (cy - e.y0) * e.slope, e.dir});
+            crossings.push_back({snap(e.x0 + (cy - e.y0) * e.slope), e.dir});
         }
         std::sort(crossings.begin(), crossings.end(), [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
         int winding = 0;

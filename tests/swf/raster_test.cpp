@@ -62,6 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
         // 1/64 pixel could tell.
         EdgeCase{"leaning_edge_just_right_of_centre", {{10.502, 0}, {30, 0}, {30, 20}, {10.498, 20}}, 5, {11, 30}},
         EdgeCase{"leaning_edge_just_left_of_centre", {{10.502, 0}, {30, 0}, {30, 20}, {10.498, 20}}, 15, {10, 30}},
+        // 107 + 503 twips is row 30's centre, though the sum of the two
+        // mapped apart comes out a hair below it.
+        EdgeCase{"twips_landing_a_hair_beside_a_centre", rect(0, 107 * 0.05 + 503 * 0.05, 8, 40), 30, {0, 8}},
         // A sliver narrower than a pixel that misses every centre.
         EdgeCase{"sliver_between_centres", rect(4.6, 0, 5.4, 8), 3, {0, 0}}),
     [](const testing::TestParamInfo<EdgeCase>& i) { return std::string(i.param.name); });
