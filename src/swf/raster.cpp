@@ -13,16 +13,6 @@ namespace {
 // No curve is cut into more pieces than this, whatever its size.
 constexpr int kMaxPieces = 4096;
 
-// Device coordinates are taken on a grid of 2^-20 pixel: a twip count
-// mapped through a matrix lands a hair beside the pixel centre it stands
-// for (5710 twips * 0.05 is not quite 285.5), and that must not move an
-// edge across the centre.
-double snap(double v)
-{
-    constexpr double grid = 1 << 20;
-    return std::nearbyint(v * grid) / grid;
-}
-
 bool finite(const QPointF& p)
 {
     return std::isfinite(p.x()) && std::isfinite(p.y());
@@ -183,37 +173,52 @@ QPainterPath FlattenToLines(const QPainterPath& path, const QTransform& toDevice
 std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& polygons, Qt::FillRule rule,
                                     const QRect& clip)
 {
+    // Corners are held in 1/256 pixel; from there on everything is whole
+    // numbers, so which side of an edge a pixel centre lies on is decided
+    // exactly, ties included.
+    using Wide = __int128;
+    constexpr qint64 kSub = 256, kHalf = kSub / 2;
+    static constexpr double kFar = 2147483648.0;   // corners further off than 2^31 pixels are pulled in
+    auto fixed = [](double v) { return qint64(std::nearbyint(std::clamp(v, -kFar, kFar) * kSub)); };
+    // The first pixel whose centre lies at or right of x / d (in 1/256).
+    auto firstCentreFrom = [](Wide n, Wide d) {
+        Wide num = n - kHalf * d, den = kSub * d;
+        Wide q = num / den;
+        if (num % den != 0 && num > 0)
+            ++q;
+        return q;
+    };
     struct EdgeRec {
-        double x0, y0, slope;   // x at y0, dx/dy
-        int firstRow, lastRow;  // rows whose centres it crosses
+        qint64 x0, y0, x1, y1;
+        int firstRow, lastRow;   // rows whose centres it crosses
         int dir;
     };
     std::vector<EdgeRec> edges;
     std::vector<Span> spans;
     if (clip.isEmpty())
         return spans;
-    const double rowMin = clip.top(), rowMax = clip.bottom();
     for (const auto& poly : polygons) {
         const size_t n = poly.size();
         for (size_t i = 0; i < n && n >= 2; ++i) {
-            QPointF a = poly[i], b = poly[(i + 1) % n];
-            if (!finite(a) || !finite(b))
+            const QPointF& pa = poly[i];
+            const QPointF& pb = poly[(i + 1) % n];
+            if (!finite(pa) || !finite(pb))
                 continue;
-            a = QPointF(snap(a.x()), snap(a.y()));
-            b = QPointF(snap(b.x()), snap(b.y()));
-            if (a.y() == b.y())
+            qint64 ax = fixed(pa.x()), ay = fixed(pa.y()), bx = fixed(pb.x()), by = fixed(pb.y());
+            if (ay == by)
                 continue;
             int dir = 1;
-            if (a.y() > b.y()) {
-                std::swap(a, b);
+            if (ay > by) {
+                std::swap(ax, bx);
+                std::swap(ay, by);
                 dir = -1;
             }
-            // Rows y whose centre y + 0.5 lies in [top, bottom).
-            const double first = std::max(std::ceil(a.y() - 0.5), rowMin);
-            const double last = std::min(std::ceil(b.y() - 0.5) - 1, rowMax);
+            // Rows r whose centre 256 r + 128 lies in [ay, by).
+            const qint64 first = std::max<qint64>(firstCentreFrom(ay, 1), clip.top());
+            const qint64 last = std::min<qint64>(firstCentreFrom(by, 1) - 1, clip.bottom());
             if (first > last)
                 continue;
-            edges.push_back({a.x(), a.y(), (b.x() - a.x()) / (b.y() - a.y()), int(first), int(last), dir});
+            edges.push_back({ax, ay, bx, by, int(first), int(last), dir});
         }
     }
     if (edges.empty())
@@ -221,13 +226,13 @@ std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& pol
     std::sort(edges.begin(), edges.end(), [](const EdgeRec& l, const EdgeRec& r) { return l.firstRow < r.firstRow; });
 
     struct Crossing {
-        double x;
+        qint64 column;   // the first pixel whose centre lies at or right of the edge
         int dir;
     };
     std::vector<size_t> active;
     std::vector<Crossing> crossings;
     size_t next = 0;
-    const double colMin = clip.left(), colEnd = double(clip.right()) + 1;
+    const qint64 colEnd = qint64(clip.right()) + 1;
     for (int row = edges.front().firstRow; row <= clip.bottom(); ++row) {
         while (next < edges.size() && edges[next].firstRow <= row)
             active.push_back(next++);
@@ -239,26 +244,27 @@ std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& pol
             row = edges[next].firstRow - 1;
             continue;
         }
-        const double cy = row + 0.5;
+        const qint64 cy = qint64(row) * kSub + kHalf;
         crossings.clear();
         for (size_t k : active) {
             const EdgeRec& e = edges[k];
-            crossings.push_back({snap(e.x0 + (cy - e.y0) * e.slope), e.dir});
+            // The edge meets the row at x = x0 + (cy - y0)(x1 - x0) / (y1 - y0).
+            const Wide d = e.y1 - e.y0;
+            const Wide x = Wide(e.x0) * d + Wide(cy - e.y0) * (e.x1 - e.x0);
+            const Wide column = firstCentreFrom(x, d);
+            crossings.push_back({qint64(std::clamp<Wide>(column, clip.left(), colEnd)), e.dir});
         }
-        std::sort(crossings.begin(), crossings.end(), [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+        std::sort(crossings.begin(), crossings.end(),
+                  [](const Crossing& l, const Crossing& r) { return l.column < r.column; });
         int winding = 0;
         for (size_t k = 0; k + 1 < crossings.size(); ++k) {
             winding += rule == Qt::WindingFill ? crossings[k].dir : 1;
             const bool inside = rule == Qt::WindingFill ? winding != 0 : (winding & 1) != 0;
-            if (!inside)
+            const qint64 from = crossings[k].column, to = crossings[k + 1].column;
+            if (!inside || from >= to)
                 continue;
-            // Pixels whose centres x + 0.5 lie in [from, to).
-            const double from = std::max(std::ceil(crossings[k].x - 0.5), colMin);
-            const double to = std::min(std::ceil(crossings[k + 1].x - 0.5), colEnd);
-            if (from >= to)
-                continue;
-            if (!spans.empty() && spans.back().y == row && spans.back().x1 >= int(from))
-                spans.back().x1 = std::max(spans.back().x1, int(to));
+            if (!spans.empty() && spans.back().y == row && spans.back().x1 >= from)
+                spans.back().x1 = std::max<int>(spans.back().x1, int(to));
             else
                 spans.push_back({row, int(from), int(to)});
         }

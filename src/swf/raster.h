@@ -1,13 +1,13 @@
 #pragma once
 
-// The aliased (low quality) rasterizer. The Flash Player's low quality
-// pictures come from shapes whose curves were cut into straight pieces in
-// the shape's own coordinates, then filled by pixel centres: a pixel is
-// filled when its centre lies inside, and a centre lying exactly on an edge
-// belongs to the area right of or below that edge. QPainter's own aliased
-// fill rounds coordinates to 1/64 pixel and flattens curves on the device,
-// so it misses pixels whose centres lie close to an edge; this one works in
-// double precision.
+// The aliased (low quality) rasterizer. The reference pictures of low
+// quality come from shapes whose curves were cut into straight pieces in
+// the shape's own coordinates, with corners placed on the device to 1/256
+// of a pixel, then filled by pixel centres: a pixel is filled when its
+// centre lies inside, and a centre lying exactly on an edge belongs to the
+// area right of or below that edge. QPainter's aliased fill rounds corners
+// to 1/64 pixel and flattens curves on the device, so it gets pixels near
+// edges wrong; this one decides them exactly.
 
 #include <QBrush>
 #include <QPainterPath>
@@ -37,8 +37,9 @@ std::vector<std::vector<QPointF>> FlattenPath(const QPainterPath& path, const QT
 // The same as a path of straight lines, each contour left open as it was.
 QPainterPath FlattenToLines(const QPainterPath& path, const QTransform& toDevice, double tolerance);
 
-// The pixels whose centres lie inside the polygons under the fill rule,
-// within clip (device pixels). Spans come row by row, left to right.
+// The pixels whose centres lie inside the polygons (corners taken to the
+// nearest 1/256 pixel) under the fill rule, within clip (device pixels).
+// Spans come row by row, left to right.
 std::vector<Span> RasterizePolygons(const std::vector<std::vector<QPointF>>& polygons, Qt::FillRule rule,
                                     const QRect& clip);
 

@@ -57,11 +57,15 @@ INSTANTIATE_TEST_SUITE_P(
         // the bottom edge does not.
         EdgeCase{"centre_on_top_edge", rect(0, 2.5, 8, 4.5), 2, {0, 8}},
         EdgeCase{"centre_on_bottom_edge", rect(0, 2.5, 8, 4.5), 4, {0, 0}},
-        // A left edge leaning from x = 10.502 (top) to 10.498 (row 20):
-        // it passes the centre 10.5 between rows, closer than QPainter's
-        // 1/64 pixel could tell.
-        EdgeCase{"leaning_edge_just_right_of_centre", {{10.502, 0}, {30, 0}, {30, 20}, {10.498, 20}}, 5, {11, 30}},
-        EdgeCase{"leaning_edge_just_left_of_centre", {{10.502, 0}, {30, 0}, {30, 20}, {10.498, 20}}, 15, {10, 30}},
+        // A left edge leaning from x = 10.51 (top) to 10.49 (row 20): it
+        // passes the centre 10.5 between rows, closer than QPainter's 1/64
+        // pixel could tell.
+        EdgeCase{"leaning_edge_just_right_of_centre", {{10.51, 0}, {30, 0}, {30, 20}, {10.49, 20}}, 8, {11, 30}},
+        EdgeCase{"leaning_edge_just_left_of_centre", {{10.51, 0}, {30, 0}, {30, 20}, {10.49, 20}}, 11, {10, 30}},
+        // Corners go to the nearest 1/256 pixel: an edge at 10.501 lies on
+        // the centre 10.5 and takes its pixel, one at 10.503 does not.
+        EdgeCase{"edge_within_a_256th_of_a_centre", rect(10.501, 0, 20, 8), 3, {10, 20}},
+        EdgeCase{"edge_beyond_a_256th_of_a_centre", rect(10.503, 0, 20, 8), 3, {11, 20}},
         // 107 + 503 twips is row 30's centre, though the sum of the two
         // mapped apart comes out a hair below it.
         EdgeCase{"twips_landing_a_hair_beside_a_centre", rect(0, 107 * 0.05 + 503 * 0.05, 8, 40), 30, {0, 8}},
