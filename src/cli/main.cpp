@@ -1,6 +1,6 @@
 #include "cli/command.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -42,7 +42,19 @@ int fail(const QString& message)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Pictures need the desktop's fonts, which need a GUI application; it
+    // runs without a display unless one is asked for.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Standard error carries the commands' own one-line messages; Qt's
+    // notes about the environment (no runtime folder, and the like) are
+    // shown only when PLOVEX_CLI_QT_MESSAGES is set.
+    if (!qEnvironmentVariableIsSet("PLOVEX_CLI_QT_MESSAGES"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        });
+    QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return plovex::cli::usage();

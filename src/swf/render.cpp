@@ -4,6 +4,9 @@
 
 #include "swf/filters.h"
 
+#include <QFont>
+#include <QGuiApplication>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QRegularExpression>
@@ -979,10 +982,42 @@ double glyphAdvance(const FontCharacter& font, int glyph, double scale)
 // One run of text with one format, from an edit field's text or HTML.
 struct TextRun {
     QString text;
-    const FontCharacter* font = nullptr;
+    const FontCharacter* font = nullptr;   // null or without glyphs: a device font
+    QString face;
+    bool bold = false, italic = false;
     double size = 240;   // twips
     QColor color;
+    bool embedded() const { return font && !font->glyphs.empty(); }
 };
+
+// The desktop's fonts are there only in a GUI application; without one,
+// text in device fonts is left out of the picture.
+bool deviceFontsAvailable()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+// The desktop's font for a run in a device font, sized in twips. The
+// Flash Player's generic names go to the desktop's generic families; a
+// field without a font gets the serif face, as in the Flash Player.
+QFont deviceFont(const TextRun& r)
+{
+    // Callers check deviceFontsAvailable() first.
+    QString family = r.face;
+    if (family.isEmpty() || family == QLatin1String("_serif"))
+        family = QStringLiteral("serif");
+    else if (family == QLatin1String("_sans"))
+        family = QStringLiteral("sans-serif");
+    else if (family == QLatin1String("_typewriter"))
+        family = QStringLiteral("monospace");
+    QFont font(family);
+    font.setPixelSize(std::clamp(int(std::lround(r.size)), 1, 20000));
+    font.setBold(r.bold);
+    font.setItalic(r.italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(false);
+    return font;
+}
 struct TextLine {
     std::vector<TextRun> runs;
     int align = 0;
@@ -1055,6 +1090,9 @@ std::vector<TextLine> layoutRuns(const Movie& movie, const EditTextCharacter& t,
         TextRun r;
         r.text = text;
         r.font = findFont(movie, f.face, f.bold, f.italic, base);
+        r.face = f.face;
+        r.bold = f.bold;
+        r.italic = f.italic;
         r.size = f.size;
         r.color = f.color;
         lines.back().runs.push_back(r);
@@ -1167,8 +1205,6 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
         }
     }
     const FontCharacter* base = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
-    if (!base || base->glyphs.empty())
-        return;   // text in device fonts is not drawn
     p.setPen(Qt::NoPen);
     const std::vector<TextLine> lines = layoutRuns(movie_, t, base);
     // Text starts inside a 2-pixel gutter.
@@ -1176,8 +1212,15 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
     for (const TextLine& line : lines) {
         double ascent = 0, descent = 0, width = 0;
         for (const TextRun& r : line.runs) {
-            if (!r.font)
+            if (!r.embedded()) {
+                if (!deviceFontsAvailable())
+                    continue;
+                const QFontMetricsF fm(deviceFont(r));
+                ascent = std::max(ascent, fm.ascent());
+                descent = std::max(descent, fm.descent());
+                width += fm.horizontalAdvance(r.text);
                 continue;
+            }
             const double scale = r.size / r.font->emSquare;
             ascent = std::max(ascent, r.font->hasLayout ? r.font->ascent * scale : r.size * 0.8);
             descent = std::max(descent, r.font->hasLayout ? r.font->descent * scale : r.size * 0.2);
@@ -1185,7 +1228,16 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
                 width += glyphAdvance(*r.font, r.font->glyphIndex(ch.unicode()), scale);
             }
         }
-        if (line.runs.empty()) {
+        if (line.runs.empty() && (!base || base->glyphs.empty())) {
+            if (!deviceFontsAvailable())
+                break;
+            TextRun empty;
+            empty.face = base ? base->name : QString();
+            empty.size = t.fontHeight;
+            const QFontMetricsF fm(deviceFont(empty));
+            ascent = fm.ascent();
+            descent = fm.descent();
+        } else if (line.runs.empty()) {
             const double scale = t.fontHeight / base->emSquare;
             ascent = base->hasLayout ? base->ascent * scale : t.fontHeight * 0.8;
             descent = base->hasLayout ? base->descent * scale : t.fontHeight * 0.2;
@@ -1198,8 +1250,17 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
         else if (line.align == 2)
             x += (avail - width) / 2;
         for (const TextRun& r : line.runs) {
-            if (!r.font)
+            if (!r.embedded()) {
+                if (!deviceFontsAvailable())
+                    continue;
+                const QFont font = deviceFont(r);
+                QPainterPath glyphs;
+                glyphs.setFillRule(Qt::WindingFill);
+                glyphs.addText(QPointF(x, baseline), font, r.text);
+                fillPath(p, glyphs, m, QBrush(cx.apply(r.color)));
+                x += QFontMetricsF(font).horizontalAdvance(r.text);
                 continue;
+            }
             const double scale = r.size / r.font->emSquare;
             const QBrush brush(cx.apply(r.color));
             for (const QChar ch : r.text) {

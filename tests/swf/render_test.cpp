@@ -157,6 +157,48 @@ TEST(SwfRender, MasksUseTheirFillsNotTheirLines)
     EXPECT_EQ(img.pixelColor(50, 18), QColor(Qt::white));
 }
 
+TEST(SwfRender, EditFieldsInDeviceFontsDrawWithTheDesktopsFonts)
+{
+    // Font 1 names "_sans" and carries no glyphs; the field shows "HH" in it,
+    // 40 pixels high, in a 200 x 60 pixel box at 10, 10.
+    SwfWriter w(WriterOptions{10, Compression::None, Rect{0, 6000, 0, 2000}, 12, -1});
+    BitWriter font;
+    font.u16(1);
+    font.u8(0);   // no layout, narrow offsets and codes
+    font.u8(0);
+    font.u8(5);
+    for (char ch : std::string("_sans"))
+        font.u8(uint8_t(ch));
+    font.u16(0);   // no glyphs
+    font.u16(0);   // code table offset
+    w.tag(kDefineFont2, font.data());
+    BitWriter field;
+    field.u16(2);
+    field.rect(Rect{200, 4200, 200, 1400});
+    field.u8(0x80 | 0x04 | 0x01);   // text, colour, font
+    field.u8(0x00);                 // device font, plain text
+    field.u16(1);
+    field.u16(800);
+    field.rgba(Qt::black);
+    field.string(QString());
+    field.string(QStringLiteral("HH"));
+    w.tag(kDefineEditText, field.data());
+    w.placeObject2(PlaceNew(2, 1));
+    w.showFrame();
+    const QImage img = crispShot(w.finish(), QSize(300, 100));
+    int dark = 0, darkOutside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128) {
+                ++dark;
+                if (x < 10 || x >= 210 || y < 10 || y >= 70)
+                    ++darkOutside;
+            }
+    // Two H strokes of a 40-pixel font fill far more than a few pixels.
+    EXPECT_GT(dark, 200);
+    EXPECT_EQ(darkOutside, 0);
+}
+
 } // namespace
 
 namespace {
