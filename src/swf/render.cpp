@@ -350,6 +350,7 @@ private:
     void fillPath(QPainter& p, const QPainterPath& path, const QTransform& toDevice, const QBrush& brush) const;
     QPoint filterGrowth(const std::vector<Filter>& filters) const;
     QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
+    QRectF declaredBounds(const DisplayObject& o, const QTransform& m) const;
     QImage newLayer(const QRect& r) const;
     void begin(QPainter& lp, QImage& img) const;
 
@@ -455,6 +456,20 @@ QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) cons
     default:
         return {};
     }
+}
+
+// Device bounds of an object as its characters declare them, without the
+// margins drawing allows for.
+QRectF Renderer::declaredBounds(const DisplayObject& o, const QTransform& m) const
+{
+    const Character* c = movie_.character(o.characterId);
+    if (c && c->kind() == CharacterKind::Sprite) {
+        QRectF r;
+        for (const DisplayObject& ch : o.children)
+            r = r.united(declaredBounds(ch, ch.matrix.toQt() * m));
+        return r;
+    }
+    return contentBounds(o, m);
 }
 
 // How far an object's filters spread its picture, in device pixels; each
@@ -610,7 +625,17 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         begin(lp, layer);
         ++nesting_;
         ++layerDepth_;
-        drawContent(lp, o, m * QTransform::fromTranslate(-r.x(), -r.y()), cx, false);
+        QTransform lm = m * QTransform::fromTranslate(-r.x(), -r.y());
+        if (hasFilters) {
+            // A filtered object is drawn into a picture of its own whose
+            // corner lies on a whole pixel: the corner of the object's
+            // declared bounds, rounded half up, and the object moves with
+            // it. A one-pixel line at x = 10.0 thus fills column 10.
+            const QRectF b = declaredBounds(o, m);
+            if (!b.isEmpty())
+                lm = lm * QTransform::fromTranslate(std::floor(b.x() + 0.5) - b.x(), std::floor(b.y() + 0.5) - b.y());
+        }
+        drawContent(lp, o, lm, cx, false);
         --layerDepth_;
         --nesting_;
     }

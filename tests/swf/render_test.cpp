@@ -157,6 +157,31 @@ TEST(SwfRender, MasksUseTheirFillsNotTheirLines)
     EXPECT_EQ(img.pixelColor(50, 18), QColor(Qt::white));
 }
 
+TEST(SwfRender, FilteredObjectsSitOnWholePixels)
+{
+    // A bar one pixel wide whose bounds start at x = 9.5: drawn plainly its
+    // pixel centre 9.5 lies on its left edge and column 9 is filled. With a
+    // filter (an identity colour matrix, which changes no colour) the
+    // object's picture starts at the rounded corner, 10, and so does the bar.
+    Filter identity;
+    identity.type = Filter::ColorMatrix;
+    identity.matrix = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    for (const bool filtered : {false, true}) {
+        SwfWriter w({.frameSize = Rect{0, 400, 0, 200}});
+        w.defineShape(1, RectShape(QRectF(9.5, 2, 1, 6), Qt::black));
+        PlaceObject place = PlaceNew(1, 1);
+        if (filtered) {
+            place.version = 3;
+            place.filters = std::vector<Filter>{identity};
+        }
+        w.placeObject2(place);
+        w.showFrame();
+        const QImage img = crispShot(w.finish(), QSize(20, 10));
+        EXPECT_EQ(img.pixelColor(9, 5), filtered ? QColor(Qt::white) : QColor(Qt::black)) << filtered;
+        EXPECT_EQ(img.pixelColor(10, 5), filtered ? QColor(Qt::black) : QColor(Qt::white)) << filtered;
+    }
+}
+
 TEST(SwfRender, EditFieldsInDeviceFontsDrawWithTheDesktopsFonts)
 {
     // Font 1 names "_sans" and carries no glyphs; the field shows "HH" in it,
