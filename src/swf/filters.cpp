@@ -148,17 +148,6 @@ const std::vector<uint8_t>& blurredAlpha(const QImage& img, const Filter& f, dou
             d[x] = uint8_t(qAlpha(s[x]));
     }
     blurBlock<1>(a.data(), w, h, size_t(w), boxSize(f.blurX, scale), boxSize(f.blurY, scale), std::max(1, f.passes));
-    // Once the box reaches two pixels or more to each side, the Flash
-    // Player's shadows, glows and bevels come out half a pixel to the right
-    // of the box's centre: each pixel averages with its left neighbour.
-    const BoxKernel kx(boxSize(f.blurX, scale));
-    if (kx.active && kx.reach >= 1)
-        for (int y = 0; y < h; ++y) {
-            uint8_t* row = a.data() + size_t(y) * w;
-            for (int x = w - 1; x >= 1; --x)
-                row[x] = uint8_t((row[x] + row[x - 1] + 1) >> 1);
-            row[0] = uint8_t((row[0] + 1) >> 1);
-        }
     return a;
 }
 
@@ -426,8 +415,6 @@ int FilterMargin(const Filter& f, double scale, bool vertical)
 {
     const double blur = boxSize(vertical ? f.blurY : f.blurX, scale);
     int grow = BoxKernel(blur).spread() * std::max(1, f.passes);
-    if (!vertical && grow > 0 && f.type != Filter::Blur)
-        grow += 1;   // the half-pixel step of shadows, glows and bevels
     if (f.type == Filter::DropShadow || f.type == Filter::Bevel || f.type == Filter::GradientBevel ||
         f.type == Filter::GradientGlow) {
         const double off = (vertical ? std::sin(f.angle) : std::cos(f.angle)) * f.distance * scale;
