@@ -5,6 +5,7 @@
 #include "swf/filters.h"
 
 #include <QFont>
+#include <QHash>
 #include <QGuiApplication>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -1043,6 +1044,34 @@ QFont deviceFont(const TextRun& r)
     font.setKerning(false);
     return font;
 }
+
+// A run in a device font as drawn: its outline from the origin, its advance
+// and the font's ascent and descent, all in twips. Outlines come from the
+// font files through FreeType, which costs more than drawing them, so the
+// runs seen lately are kept.
+struct DeviceRun {
+    QPainterPath outline;
+    double advance = 0, ascent = 0, descent = 0;
+};
+const DeviceRun& deviceRun(const TextRun& r)
+{
+    thread_local QHash<QString, DeviceRun> runs;
+    const QString key = r.face + QLatin1Char('\n') + QString::number(r.size) + QLatin1Char(r.bold ? 'b' : '-') +
+                        QLatin1Char(r.italic ? 'i' : '-') + QLatin1Char('\n') + r.text;
+    if (const auto it = runs.constFind(key); it != runs.constEnd())
+        return *it;
+    if (runs.size() >= 1024)
+        runs.clear();
+    const QFont font = deviceFont(r);
+    const QFontMetricsF fm(font);
+    DeviceRun run;
+    run.outline.setFillRule(Qt::WindingFill);
+    run.outline.addText(QPointF(0, 0), font, r.text);
+    run.advance = fm.horizontalAdvance(r.text);
+    run.ascent = fm.ascent();
+    run.descent = fm.descent();
+    return *runs.insert(key, std::move(run));
+}
 struct TextLine {
     std::vector<TextRun> runs;
     int align = 0;
@@ -1240,10 +1269,10 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             if (!r.embedded()) {
                 if (!deviceFontsAvailable())
                     continue;
-                const QFontMetricsF fm(deviceFont(r));
-                ascent = std::max(ascent, fm.ascent());
-                descent = std::max(descent, fm.descent());
-                width += fm.horizontalAdvance(r.text);
+                const DeviceRun& run = deviceRun(r);
+                ascent = std::max(ascent, run.ascent);
+                descent = std::max(descent, run.descent);
+                width += run.advance;
                 continue;
             }
             const double scale = r.size / r.font->emSquare;
@@ -1259,9 +1288,9 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             TextRun empty;
             empty.face = base ? base->name : QString();
             empty.size = t.fontHeight;
-            const QFontMetricsF fm(deviceFont(empty));
-            ascent = fm.ascent();
-            descent = fm.descent();
+            const DeviceRun& run = deviceRun(empty);
+            ascent = run.ascent;
+            descent = run.descent;
         } else if (line.runs.empty()) {
             const double scale = t.fontHeight / base->emSquare;
             ascent = base->hasLayout ? base->ascent * scale : t.fontHeight * 0.8;
@@ -1278,12 +1307,9 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             if (!r.embedded()) {
                 if (!deviceFontsAvailable())
                     continue;
-                const QFont font = deviceFont(r);
-                QPainterPath glyphs;
-                glyphs.setFillRule(Qt::WindingFill);
-                glyphs.addText(QPointF(x, baseline), font, r.text);
-                fillPath(p, glyphs, m, QBrush(cx.apply(r.color)));
-                x += QFontMetricsF(font).horizontalAdvance(r.text);
+                const DeviceRun& run = deviceRun(r);
+                fillPath(p, run.outline, QTransform::fromTranslate(x, baseline) * m, QBrush(cx.apply(r.color)));
+                x += run.advance;
                 continue;
             }
             const double scale = r.size / r.font->emSquare;
