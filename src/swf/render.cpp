@@ -1037,7 +1037,7 @@ QFont deviceFont(const TextRun& r)
     else if (family == QLatin1String("_typewriter"))
         family = QStringLiteral("monospace");
     QFont font(family);
-    font.setPixelSize(std::clamp(int(std::lround(r.size)), 1, 20000));
+    font.setPixelSize(int(std::lround(std::clamp(std::isfinite(r.size) ? r.size : 240.0, 1.0, 20000.0))));
     font.setBold(r.bold);
     font.setItalic(r.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
@@ -1237,8 +1237,11 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             // pixel lines along the box's top and left edges, and along its
             // right and bottom edges short of the bottom-right corner.
             const QRectF d = m.mapRect(box);
-            const int l = int(std::floor(d.left())), tp = int(std::floor(d.top()));
-            const int r = int(std::floor(d.right())), b = int(std::floor(d.bottom()));
+            // A field far off the picture is kept to a range that whole
+            // pixel numbers can hold.
+            auto pixel = [](double v) { return std::isfinite(v) ? int(std::clamp(std::floor(v), -1.0e6, 1.0e6)) : 0; };
+            const int l = pixel(d.left()), tp = pixel(d.top());
+            const int r = pixel(d.right()), b = pixel(d.bottom());
             p.resetTransform();
             p.setPen(Qt::NoPen);
             p.setBrush(cx.apply(QColor(Qt::white)));
