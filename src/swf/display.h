@@ -2,14 +2,37 @@
 
 // The player's model: display objects on a display list, and the rules by
 // which a timeline's frames change that list.
+//
+// Objects live on the heap and are shared by pointer, so an object keeps
+// its identity while the list around it changes: scripts and the input
+// code hold on to objects, not to places in a list.
 
 #include "swf/movie.h"
 
+#include <memory>
+
 namespace plovex::swf {
+
+struct DisplayObject;
+using DisplayPtr = std::shared_ptr<DisplayObject>;
+using DisplayList = std::vector<DisplayPtr>;   // sorted by depth
+
+// State of a text field that scripts or the user changed; absent while
+// the field shows its character's initial text.
+struct TextFieldState {
+    QString text;                 // plain text shown
+    bool html = false;
+    QColor color = Qt::black;
+    bool hasColor = false;
+    bool border = false, background = false, selectable = true;
+    QColor borderColor = Qt::black, backgroundColor = Qt::white;
+    double width = -1, height = -1;   // twips, when changed from the character's bounds
+    int caret = -1;                   // caret position while the field has focus, -1 otherwise
+};
 
 struct DisplayObject {
     int depth = 0;
-    int characterId = 0;
+    int characterId = 0;          // 0: an empty clip (the root, or made by a script)
     Matrix matrix;
     ColorTransform colorTransform;
     int ratio = 0;
@@ -21,8 +44,25 @@ struct DisplayObject {
     std::shared_ptr<const std::vector<Filter>> filters;
     // A sprite's own timeline: its current frame and its display list.
     int frame = -1;
-    std::vector<DisplayObject> children;   // sorted by depth
+    DisplayList children;
+
+    // --- The live tree (set while scripts run; harmless otherwise) ---
+    DisplayObject* parent = nullptr;
+    int placeFrame = -1;              // frame of the parent's timeline that placed it; -1: made by a script
+    bool playing = true;
+    quint64 serial = 0;               // instantiation order
+    int buttonState = 0;              // 0 up, 1 over, 2 down
+    std::shared_ptr<const CompiledShape> drawing;   // shapes drawn by a script, below the children
+    std::shared_ptr<TextFieldState> textState;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
+    DisplayObject* maskedBy = nullptr;   // setMask: the object that masks this one
+    bool isMask = false;
+    // The script machine's own object for this display object; owned there.
+    void* script = nullptr;
 };
+
+// A deep copy of a list (children copied too, live-tree links dropped).
+DisplayList CloneList(const DisplayList& list);
 
 // Runs timelines against display lists. Newly placed sprites run their
 // first frame at once; existing sprites advance one frame per tick.
@@ -35,12 +75,12 @@ public:
     // One frame on for a timeline owner (the root or a sprite), looping
     // at the end the way the Flash Player does: objects that stay keep
     // their own state.
-    void tick(const Timeline& timeline, int& frame, std::vector<DisplayObject>& list);
+    void tick(const Timeline& timeline, int& frame, DisplayList& list);
     // Applies frame `index` of the timeline's tags to the list.
-    void runFrame(const Timeline& timeline, int index, std::vector<DisplayObject>& list, std::vector<int>* placed);
+    void runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed);
 
 private:
-    void place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed);
+    void place(const PlaceObject& p, DisplayList& list, std::vector<int>* placed);
     void instantiate(DisplayObject& o);
     const Movie& movie_;
     int depthGuard_ = 0;
@@ -48,5 +88,8 @@ private:
     // at most this many sprite instances.
     int budget_;
 };
+
+// The position in a depth-sorted list where `depth` is or would go.
+DisplayList::iterator FindDepth(DisplayList& list, int depth);
 
 } // namespace plovex::swf

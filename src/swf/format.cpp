@@ -695,7 +695,7 @@ PlaceObject ReadPlaceObject(const Tag& tag, int swfVersion)
     const bool hasFilters = f2 & 0x01, hasBlend = f2 & 0x02, hasCache = f2 & 0x04, hasClass = f2 & 0x08,
                hasImage = f2 & 0x10, hasVisible = f2 & 0x20, hasOpaqueBg = f2 & 0x40;
     if (hasClass || (hasImage && hasChar))
-        r.string();
+        p.className = r.string();
     if (hasChar)
         p.characterId = r.u16();
     if (hasMatrix)
@@ -719,6 +719,30 @@ PlaceObject ReadPlaceObject(const Tag& tag, int swfVersion)
     }
     if (hasOpaqueBg)
         p.backgroundColor = ReadRgba(r);
+    if (f1 & 0x80) {
+        // Clip actions: reserved word, all events, then records until a
+        // record whose events are zero.
+        auto actions = std::make_shared<std::vector<ClipAction>>();
+        const bool wide = swfVersion >= 6;
+        r.u16();
+        if (wide) r.u32(); else r.u16();
+        while (!r.failed() && r.remaining() > 0) {
+            const quint32 events = wide ? r.u32() : r.u16();
+            if (events == 0 || r.failed())
+                break;
+            quint32 size = r.u32();
+            ClipAction a;
+            a.events = events;
+            if ((events & kEvKeyPress) && size > 0) {
+                a.keyCode = r.u8();
+                --size;
+            }
+            a.code = r.bytes(std::min<size_t>(size, r.remaining()));
+            actions->push_back(std::move(a));
+        }
+        if (!actions->empty())
+            p.clipActions = std::move(actions);
+    }
     return p;
 }
 

@@ -230,6 +230,24 @@ struct Filter {
     bool clamp = true, preserveAlpha = true;
 };
 
+// Script attached to a placed clip: the events it answers (the file's
+// ClipEventFlags, read as a little-endian 32-bit value), the key of a
+// keyPress event, and the action bytes.
+struct ClipAction {
+    quint32 events = 0;
+    int keyCode = 0;
+    QByteArray code;
+};
+
+// Clip event bits as they lie in the flags (first byte in the low bits).
+enum ClipEvent : quint32 {
+    kEvLoad = 1u << 0, kEvEnterFrame = 1u << 1, kEvUnload = 1u << 2, kEvMouseMove = 1u << 3,
+    kEvMouseDown = 1u << 4, kEvMouseUp = 1u << 5, kEvKeyDown = 1u << 6, kEvKeyUp = 1u << 7,
+    kEvData = 1u << 8, kEvInitialize = 1u << 9, kEvPress = 1u << 10, kEvRelease = 1u << 11,
+    kEvReleaseOutside = 1u << 12, kEvRollOver = 1u << 13, kEvRollOut = 1u << 14, kEvDragOver = 1u << 15,
+    kEvDragOut = 1u << 16, kEvKeyPress = 1u << 17, kEvConstruct = 1u << 18,
+};
+
 struct PlaceObject {
     int version = 1;
     int depth = 0;
@@ -245,6 +263,8 @@ struct PlaceObject {
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
     std::optional<QColor> backgroundColor;
+    std::optional<QString> className;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
 };
 PlaceObject ReadPlaceObject(const Tag& tag, int swfVersion);
 std::vector<Filter> ReadFilterList(Reader& r);

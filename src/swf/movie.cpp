@@ -782,9 +782,13 @@ void Loader::defineButton(const Tag& t)
     auto c = std::make_shared<ButtonCharacter>();
     const int id = r.u16();
     const bool v2 = t.code == kDefineButton2;
+    size_t actionPos = 0;
     if (v2) {
-        r.u8();
-        r.u16();
+        c->trackAsMenu = r.u8() & 1;
+        const size_t at = r.pos();
+        const int offset = r.u16();
+        if (offset)
+            actionPos = at + size_t(offset);
     }
     while (!r.failed() && !r.atEnd()) {
         const uint8_t flags = r.u8();
@@ -807,6 +811,34 @@ void Loader::defineButton(const Tag& t)
         }
         c->records.push_back(b);
     }
+    if (!v2) {
+        // DefineButton: one action list, run on release.
+        if (!r.failed() && r.remaining() > 0) {
+            ButtonAction a;
+            a.conditions = kCondOverDownToOverUp;
+            a.code = std::make_shared<const QByteArray>(r.bytes(r.remaining()));
+            c->actions.push_back(std::move(a));
+        }
+    } else if (actionPos > 0 && actionPos < size_t(t.data.size())) {
+        r.seek(actionPos);
+        while (!r.failed() && r.remaining() >= 4) {
+            const size_t start = r.pos();
+            const int size = r.u16();
+            ButtonAction a;
+            a.conditions = r.u8();
+            a.conditions |= quint32(r.u8()) << 8;
+            const size_t end = size ? std::min(start + size_t(size), size_t(t.data.size())) : size_t(t.data.size());
+            if (end <= r.pos())
+                break;
+            a.code = std::make_shared<const QByteArray>(r.bytes(end - r.pos()));
+            c->actions.push_back(std::move(a));
+            if (size == 0)
+                break;
+            r.seek(end);
+        }
+    }
+    if (!c->actions.empty())
+        movie.hasScripts = true;
     std::stable_sort(c->records.begin(), c->records.end(),
                      [](const ButtonRecord& a, const ButtonRecord& b) { return a.depth < b.depth; });
     define(id, c);
@@ -868,8 +900,44 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             break;
         case kPlaceObject:
         case kPlaceObject2:
-        case kPlaceObject3:
-            frame.tags.emplace_back(ReadPlaceObject(t, version()));
+        case kPlaceObject3: {
+            PlaceObject p = ReadPlaceObject(t, version());
+            if (p.clipActions)
+                movie.hasScripts = true;
+            frame.tags.emplace_back(std::move(p));
+            break;
+        }
+        case kDoAction:
+            if (!t.data.isEmpty()) {
+                frame.actions.push_back(std::make_shared<const QByteArray>(t.data));
+                movie.hasScripts = true;
+            }
+            break;
+        case kDoInitAction: {
+            Reader r(t.data);
+            InitAction a;
+            a.spriteId = r.u16();
+            a.code = std::make_shared<const QByteArray>(r.bytes(r.remaining()));
+            frame.initActions.push_back(std::move(a));
+            movie.hasScripts = true;
+            break;
+        }
+        case kExportAssets:
+            if (nesting == 0) {
+                Reader r(t.data);
+                r.utf8 = version() >= 6;
+                const int count = r.u16();
+                for (int i = 0; i < count && !r.failed(); ++i) {
+                    const int id = r.u16();
+                    const QString name = r.string();
+                    if (!r.failed())
+                        movie.exports.emplace(name, id);
+                }
+            }
+            break;
+        case kFileAttributes:
+            if (nesting == 0 && !t.data.isEmpty())
+                movie.avm2 = (uint8_t(t.data[0]) & 0x08) != 0;
             break;
         case kRemoveObject: {
             Reader r(t.data);

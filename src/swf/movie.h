@@ -17,9 +17,20 @@ namespace plovex::swf {
 // One display-list instruction of a frame.
 using ControlTag = std::variant<PlaceObject, RemoveObject>;
 
+// Action bytes, shared between the movie and the scripts that run them.
+using ActionCode = std::shared_ptr<const QByteArray>;
+
+// DoInitAction: runs once, before the frame's own actions, for a sprite.
+struct InitAction {
+    int spriteId = 0;
+    ActionCode code;
+};
+
 struct Frame {
     std::vector<ControlTag> tags;
     QString label;
+    std::vector<ActionCode> actions;        // DoAction, in file order
+    std::vector<InitAction> initActions;    // DoInitAction, in file order
 };
 
 struct Timeline {
@@ -127,9 +138,23 @@ struct ButtonRecord {
     std::vector<Filter> filters;
     int blendMode = 0;
 };
+// Button condition bits: the first byte's bits in the low byte, the key
+// code of a key condition in bits 9..15.
+enum ButtonCondition : quint32 {
+    kCondIdleToOverUp = 1u << 0, kCondOverUpToIdle = 1u << 1, kCondOverUpToOverDown = 1u << 2,
+    kCondOverDownToOverUp = 1u << 3, kCondOverDownToOutDown = 1u << 4, kCondOutDownToOverDown = 1u << 5,
+    kCondOutDownToIdle = 1u << 6, kCondIdleToOverDown = 1u << 7, kCondOverDownToIdle = 1u << 8,
+};
+struct ButtonAction {
+    quint32 conditions = 0;
+    int keyCode() const { return int(conditions >> 9) & 0x7f; }
+    ActionCode code;
+};
 struct ButtonCharacter final : Character {
     CharacterKind kind() const override { return CharacterKind::Button; }
     std::vector<ButtonRecord> records;   // sorted by depth
+    std::vector<ButtonAction> actions;
+    bool trackAsMenu = false;
 };
 
 struct VideoCharacter final : Character {
@@ -164,6 +189,12 @@ public:
     Timeline root;
     std::unordered_map<int, std::shared_ptr<const Character>> dictionary;
     std::vector<SoundStream> streams;
+    // ExportAssets: names under which characters can be attached by scripts.
+    std::unordered_map<QString, int> exports;
+    // True when the movie carries ActionScript 1/2 (frame, clip or button
+    // actions); AVM2 movies (FileAttributes) never run these.
+    bool hasScripts = false;
+    bool avm2 = false;
 
     const Character* character(int id) const
     {

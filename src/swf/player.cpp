@@ -14,20 +14,36 @@ namespace plovex::swf {
 
 // --- Timelines ----------------------------------------------------------------
 
-namespace {
-
-std::vector<DisplayObject>::iterator findDepth(std::vector<DisplayObject>& list, int depth)
+DisplayList::iterator FindDepth(DisplayList& list, int depth)
 {
     return std::lower_bound(list.begin(), list.end(), depth,
-                            [](const DisplayObject& o, int d) { return o.depth < d; });
+                            [](const DisplayPtr& o, int d) { return o->depth < d; });
 }
 
-} // namespace
+DisplayList CloneList(const DisplayList& list)
+{
+    DisplayList out;
+    out.reserve(list.size());
+    for (const DisplayPtr& o : list) {
+        auto c = std::make_shared<DisplayObject>(*o);
+        c->parent = nullptr;
+        c->script = nullptr;
+        c->maskedBy = nullptr;
+        if (c->textState)
+            c->textState = std::make_shared<TextFieldState>(*c->textState);
+        c->children = CloneList(o->children);
+        for (const DisplayPtr& ch : c->children)
+            ch->parent = c.get();
+        out.push_back(std::move(c));
+    }
+    return out;
+}
 
 void TimelineRunner::instantiate(DisplayObject& o)
 {
     o.children.clear();
     o.frame = -1;
+    o.clipActions = nullptr;
     const auto* sprite = movie_.get<SpriteCharacter>(o.characterId);
     if (!sprite || depthGuard_ > 64 || budget_ <= 0)
         return;
@@ -38,26 +54,26 @@ void TimelineRunner::instantiate(DisplayObject& o)
     --depthGuard_;
 }
 
-void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed)
+void TimelineRunner::place(const PlaceObject& p, DisplayList& list, std::vector<int>* placed)
 {
-    auto it = findDepth(list, p.depth);
-    const bool occupied = it != list.end() && it->depth == p.depth;
+    auto it = FindDepth(list, p.depth);
+    const bool occupied = it != list.end() && (*it)->depth == p.depth;
     DisplayObject* o = nullptr;
     bool fresh = false;
     if (!p.move || !occupied) {
         if (!p.characterId || !movie_.character(*p.characterId))
             return;
-        DisplayObject n;
-        n.depth = p.depth;
-        n.characterId = *p.characterId;
+        auto n = std::make_shared<DisplayObject>();
+        n->depth = p.depth;
+        n->characterId = *p.characterId;
         if (occupied)
             *it = std::move(n);
         else
             it = list.insert(it, std::move(n));
-        o = &*it;
+        o = it->get();
         fresh = true;
     } else {
-        o = &*it;
+        o = it->get();
         if (p.characterId && *p.characterId != o->characterId && movie_.character(*p.characterId)) {
             o->characterId = *p.characterId;
             fresh = true;
@@ -88,8 +104,7 @@ void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& lis
     }
 }
 
-void TimelineRunner::runFrame(const Timeline& timeline, int index, std::vector<DisplayObject>& list,
-                              std::vector<int>* placed)
+void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed)
 {
     if (index < 0 || size_t(index) >= timeline.frames.size())
         return;
@@ -97,21 +112,21 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, std::vector<D
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
             place(*p, list, placed);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
-            auto it = findDepth(list, r->depth);
-            if (it != list.end() && it->depth == r->depth)
+            auto it = FindDepth(list, r->depth);
+            if (it != list.end() && (*it)->depth == r->depth)
                 list.erase(it);
         }
     }
 }
 
-void TimelineRunner::tick(const Timeline& timeline, int& frame, std::vector<DisplayObject>& list)
+void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& list)
 {
     // Sprites already on the list play on by one frame.
     if (++depthGuard_ <= 64) {
-        for (DisplayObject& o : list)
-            if (o.frame >= 0)
-                if (const auto* s = movie_.get<SpriteCharacter>(o.characterId))
-                    tick(s->timeline, o.frame, o.children);
+        for (const DisplayPtr& o : list)
+            if (o->frame >= 0)
+                if (const auto* s = movie_.get<SpriteCharacter>(o->characterId))
+                    tick(s->timeline, o->frame, o->children);
     }
     --depthGuard_;
     const int count = int(timeline.frames.size());
@@ -125,15 +140,15 @@ void TimelineRunner::tick(const Timeline& timeline, int& frame, std::vector<Disp
         return;   // a one-frame timeline just stays
     // Loop: rebuild frame 0; objects placed again at the same depth with
     // the same character keep their own state.
-    std::vector<DisplayObject> old = std::move(list);
+    DisplayList old = std::move(list);
     list.clear();
     std::vector<int> placed;
     runFrame(timeline, 0, list, &placed);
-    for (DisplayObject& o : list) {
-        auto it = findDepth(old, o.depth);
-        if (it != old.end() && it->depth == o.depth && it->characterId == o.characterId) {
-            o.frame = it->frame;
-            o.children = std::move(it->children);
+    for (const DisplayPtr& o : list) {
+        auto it = FindDepth(old, o->depth);
+        if (it != old.end() && (*it)->depth == o->depth && (*it)->characterId == o->characterId) {
+            o->frame = (*it)->frame;
+            o->children = std::move((*it)->children);
         }
     }
     frame = 0;
@@ -177,11 +192,11 @@ struct Player::State {
     std::shared_ptr<const Movie> movie;
     MovieInfo noMovie;
     int frame = -1;
-    std::vector<DisplayObject> list;
+    DisplayList list;
     // True while the state is what running from the start to `frame`
     // gives, so it can be stepped on and snapshotted.
     bool canonical = true;
-    std::map<int, std::vector<DisplayObject>> snapshots;
+    std::map<int, DisplayList> snapshots;
     size_t snapshotObjects = 0;
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
@@ -200,7 +215,7 @@ struct Player::State {
         TimelineRunner runner(*movie);
         runner.tick(movie->root, frame, list);
         if (canonical && frame > 0 && frame % 16 == 0 && !snapshots.count(frame) && snapshotObjects < 200000) {
-            snapshots.emplace(frame, list);
+            snapshots.emplace(frame, CloneList(list));
             snapshotObjects += list.size() + 1;
         }
     }
@@ -216,7 +231,7 @@ struct Player::State {
             if (it != snapshots.begin()) {
                 --it;
                 frame = it->first;
-                list = it->second;
+                list = CloneList(it->second);
             }
         }
         while (frame < target)

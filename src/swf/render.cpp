@@ -133,7 +133,7 @@ const RenderCache::ShapePicture& RenderCache::storeShape(const ShapeKey& key, Sh
 
 namespace {
 
-using ObjectSpan = std::span<const DisplayObject>;
+using ObjectSpan = std::span<const DisplayPtr>;
 
 // Flash draws hairlines and thin lines at least one pixel wide.
 constexpr double kMinLinePixels = 1.0;
@@ -390,10 +390,10 @@ void Renderer::begin(QPainter& lp, QImage& img) const
 void Renderer::drawList(QPainter& p, ObjectSpan list, const QTransform& m, const ColorTransform& cx)
 {
     for (size_t i = 0; i < list.size();) {
-        const DisplayObject& o = list[i];
+        const DisplayObject& o = *list[i];
         if (o.clipDepth > 0) {
             size_t j = i + 1;
-            while (j < list.size() && list[j].depth <= o.clipDepth)
+            while (j < list.size() && list[j]->depth <= o.clipDepth)
                 ++j;
             drawMasked(p, o, list.subspan(i + 1, j - i - 1), m, cx);
             i = j;
@@ -407,8 +407,12 @@ void Renderer::drawList(QPainter& p, ObjectSpan list, const QTransform& m, const
 QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) const
 {
     const Character* c = movie_.character(o.characterId);
-    if (!c)
-        return {};
+    if (!c) {
+        QRectF r = o.drawing ? m.mapRect(o.drawing->bounds) : QRectF();
+        for (const DisplayPtr& ch : o.children)
+            r = r.united(bounds(*ch, ch->matrix.toQt() * m));
+        return r;
+    }
     switch (c->kind()) {
     case CharacterKind::Shape:
         return m.mapRect(static_cast<const ShapeCharacter*>(c)->shape.bounds);
@@ -434,9 +438,9 @@ QRectF Renderer::contentBounds(const DisplayObject& o, const QTransform& m) cons
         return m.mapRect(QRectF(0, 0, v->width * 20.0, v->height * 20.0));
     }
     case CharacterKind::Sprite: {
-        QRectF r;
-        for (const DisplayObject& ch : o.children)
-            r = r.united(bounds(ch, ch.matrix.toQt() * m));
+        QRectF r = o.drawing ? m.mapRect(o.drawing->bounds) : QRectF();
+        for (const DisplayPtr& ch : o.children)
+            r = r.united(bounds(*ch, ch->matrix.toQt() * m));
         return r;
     }
     case CharacterKind::Button: {
@@ -466,8 +470,8 @@ QRectF Renderer::declaredBounds(const DisplayObject& o, const QTransform& m) con
     const Character* c = movie_.character(o.characterId);
     if (c && c->kind() == CharacterKind::Sprite) {
         QRectF r;
-        for (const DisplayObject& ch : o.children)
-            r = r.united(declaredBounds(ch, ch.matrix.toQt() * m));
+        for (const DisplayPtr& ch : o.children)
+            r = r.united(declaredBounds(*ch, ch->matrix.toQt() * m));
         return r;
     }
     return contentBounds(o, m);
@@ -697,14 +701,29 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
                            bool maskMode)
 {
     const Character* c = movie_.character(o.characterId);
-    if (!c)
-        return;
     // Masks draw their shapes' coverage; colours and alpha do not matter.
     ColorTransform use = cx;
     if (maskMode) {
         use = ColorTransform();
         use.rm = use.gm = use.bm = use.am = 0;
         use.ra = use.ga = use.ba = use.aa = 255;
+    }
+    if (!c || c->kind() == CharacterKind::Sprite) {
+        // A clip: what a script drew, then its children.
+        if (o.drawing)
+            drawShape(p, *o.drawing, m, use, maskMode);
+        if (nesting_ > 64)
+            return;
+        ++nesting_;
+        if (maskMode) {
+            for (const DisplayPtr& ch : o.children)
+                if (ch->clipDepth == 0)
+                    drawObject(p, *ch, m, ColorTransform(), true);
+        } else {
+            drawList(p, o.children, m, cx);
+        }
+        --nesting_;
+        return;
     }
     switch (c->kind()) {
     case CharacterKind::Shape:
@@ -722,19 +741,6 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     case CharacterKind::Video:
         drawVideo(p, *static_cast<const VideoCharacter*>(c), o.ratio, m, use);
         break;
-    case CharacterKind::Sprite:
-        if (nesting_ > 64)
-            break;
-        ++nesting_;
-        if (maskMode) {
-            for (const DisplayObject& ch : o.children)
-                if (ch.clipDepth == 0)
-                    drawObject(p, ch, m, ColorTransform(), true);
-        } else {
-            drawList(p, o.children, m, cx);
-        }
-        --nesting_;
-        break;
     case CharacterKind::Button: {
         // A button may hold buttons; one that holds itself, directly or
         // further down, is drawn once.
@@ -743,7 +749,7 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         buttons_.push_back(c);
         ++nesting_;
         for (const ButtonRecord& b : static_cast<const ButtonCharacter*>(c)->records) {
-            if (!b.up)
+            if (!(o.buttonState == 2 ? b.down : o.buttonState == 1 ? b.over : b.up))
                 continue;
             DisplayObject child;
             child.characterId = b.characterId;
@@ -1331,7 +1337,7 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
 
 } // namespace
 
-void RenderDisplayList(const Movie& movie, const std::vector<DisplayObject>& list, QImage& target,
+void RenderDisplayList(const Movie& movie, const DisplayList& list, QImage& target,
                        const QTransform& twipsToDevice, bool antialias, RenderCache& cache)
 {
     QPainter p(&target);

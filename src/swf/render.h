@@ -74,7 +74,7 @@ GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.
-void RenderDisplayList(const Movie& movie, const std::vector<DisplayObject>& list, QImage& target,
+void RenderDisplayList(const Movie& movie, const DisplayList& list, QImage& target,
                        const QTransform& twipsToDevice, bool antialias, RenderCache& cache);
 
 } // namespace plovex::swf
