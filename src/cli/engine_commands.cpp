@@ -1,10 +1,12 @@
-// plovex-cli commands on the SWF engine: info, render, bench.
+// plovex-cli commands on the SWF engine: info, render, trace, bench.
 
 #include "capture/image_files.h"
 #include "cli/command.h"
 #include "platform/errors.h"
 #include "swf/movie.h"
 #include "swf/player.h"
+#include "avm1/frame_loop.h"
+#include "cli/input_script.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -167,10 +169,56 @@ bool qualityOption(const Options& o, bool byDefault, bool& antialias, QString& e
     return false;
 }
 
+// Scripts of headless runs see a clock that moves one frame interval per
+// frame, so a run repeats exactly; trace output goes to `trace`.
+swf::MovieRuntimeFactory headlessScripts(const QString& path, std::function<void(const QString&)> trace = {})
+{
+    avm1::ScriptOptions so;
+    so.virtualClock = true;
+    so.moviePath = path;
+    so.trace = std::move(trace);
+    return avm1::ScriptedMovies(so);
+}
+
+// Runs `frames` frames (the first is shown at once) with the input events.
+void runFrames(swf::Player& player, int frames, const std::vector<InputEvent>& input)
+{
+    for (int f = 1; f <= frames; ++f) {
+        if (f > 1)
+            player.advance(1);
+        if (swf::MovieRuntime* rt = player.scripts())
+            ApplyInput(input, f, *rt);
+    }
+}
+
+int runTrace(const QStringList& args)
+{
+    Options o;
+    QString error = parseArgs(args, {"frames", "input"}, o);
+    if (!error.isEmpty())
+        return fail(error);
+    int frames = 1;
+    if (!intOption(o, "frames", frames, 1, 10000000, error))
+        return fail(error);
+    std::vector<InputEvent> input;
+    if (const auto in = o.values.find("input"); in != o.values.end() && !ReadInputFile(in->second, input, error))
+        return fail(error);
+    const auto movie = loadOrFail(o.movie, error);
+    if (!movie)
+        return fail(error);
+    swf::Player player(movie, headlessScripts(o.movie, [](const QString& line) {
+        std::fputs(line.toUtf8().constData(), stdout);
+        std::fputc('\n', stdout);
+    }));
+    runFrames(player, frames, input);
+    std::fflush(stdout);
+    return 0;
+}
+
 int runRender(const QStringList& args)
 {
     Options o;
-    QString error = parseArgs(args, {"frames", "out", "quality", "width", "height"}, o);
+    QString error = parseArgs(args, {"frames", "out", "quality", "width", "height", "input"}, o);
     if (!error.isEmpty())
         return fail(error);
     int frames = 1, width = 0, height = 0;
@@ -187,11 +235,14 @@ int runRender(const QStringList& args)
     // own low setting; it gives crisp, exactly reproducible pictures.
     if (!qualityOption(o, false, ro.antialias, error))
         return fail(error);
+    std::vector<InputEvent> input;
+    if (const auto in = o.values.find("input"); in != o.values.end() && !ReadInputFile(in->second, input, error))
+        return fail(error);
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
-    swf::Player player(movie);
-    player.advance(frames - 1);
+    swf::Player player(movie, headlessScripts(o.movie));
+    runFrames(player, frames, input);
     QSize size(width, height);
     if (width == 0) {
         const QRectF stage = movie->info.stageRect;
@@ -258,6 +309,7 @@ const Command info("info", "info MOVIE", runInfo);
 const Command render("render",
                      "render MOVIE --frames N --out FILE.png|.jpg|.gif|.bmp [--quality low|high] [--width W --height H]",
                      runRender);
+const Command trace("trace", "trace MOVIE [--frames N] [--input FILE]", runTrace);
 const Command bench("bench", "bench MOVIE [--frames N] [--quality low|high]", runBench);
 
 } // namespace

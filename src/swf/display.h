@@ -30,7 +30,7 @@ struct TextFieldState {
     int caret = -1;                   // caret position while the field has focus, -1 otherwise
 };
 
-struct DisplayObject {
+struct DisplayObject : std::enable_shared_from_this<DisplayObject> {
     int depth = 0;
     int characterId = 0;          // 0: an empty clip (the root, or made by a script)
     Matrix matrix;

@@ -200,6 +200,7 @@ struct Player::State {
     size_t snapshotObjects = 0;
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
+    std::unique_ptr<MovieRuntime> scripts;
 
     int count() const { return movie ? int(movie->root.frames.size()) : 0; }
 
@@ -248,6 +249,22 @@ Player::Player(std::shared_ptr<const Movie> movie) : state_(std::make_unique<Sta
         state_->goTo(0);
 }
 
+Player::Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts) : state_(std::make_unique<State>())
+{
+    state_->movie = std::move(movie);
+    if (!state_->movie || state_->count() == 0)
+        return;
+    if (scripts && state_->movie->hasScripts && !state_->movie->avm2)
+        state_->scripts = scripts(state_->movie);
+    if (!state_->scripts)
+        state_->goTo(0);
+}
+
+MovieRuntime* Player::scripts() const
+{
+    return state_->scripts.get();
+}
+
 Player::~Player() = default;
 Player::Player(Player&&) noexcept = default;
 Player& Player::operator=(Player&&) noexcept = default;
@@ -264,11 +281,17 @@ int Player::frameCount() const
 
 int Player::currentFrame() const
 {
+    if (state_->scripts)
+        return state_->scripts->currentFrame();
     return std::max(0, state_->frame);
 }
 
 void Player::gotoFrame(int frame)
 {
+    if (state_->scripts) {
+        state_->scripts->gotoFrame(std::clamp(frame, 0, std::max(0, state_->count() - 1)));
+        return;
+    }
     state_->goTo(frame);
 }
 
@@ -276,7 +299,8 @@ void Player::nextFrame()
 {
     if (state_->count() == 0)
         return;
-    state_->goTo(state_->frame + 1 < state_->count() ? state_->frame + 1 : 0);
+    const int cur = currentFrame();
+    gotoFrame(cur + 1 < state_->count() ? cur + 1 : 0);
 }
 
 void Player::advance(int frames)
@@ -284,6 +308,11 @@ void Player::advance(int frames)
     State& s = *state_;
     if (!s.movie || s.count() == 0)
         return;
+    if (s.scripts) {
+        for (int i = 0; i < frames; ++i)
+            s.scripts->advance();
+        return;
+    }
     for (int i = 0; i < frames; ++i) {
         if (s.frame + 1 >= s.count())
             s.canonical = false;
@@ -309,6 +338,13 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
     const QTransform view = ViewTransform(s.movie->info.stageRect, QSizeF(size), options);
     const QTransform twips = QTransform::fromScale(1.0 / 20, 1.0 / 20) * view;
     std::lock_guard lock(s.cacheMutex);
+    if (s.scripts) {
+        // The root clip itself may be moved, scaled or faded by a script.
+        const DisplayObject& root = s.scripts->root();
+        const QTransform t = root.matrix.toQt() * twips;
+        RenderDisplayList(*s.movie, root.children, img, t, options.antialias, s.cache);
+        return img;
+    }
     RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
     return img;
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTransform>
 #include <memory>
+#include <functional>
 #include <optional>
 
 class QPainter;
@@ -31,6 +32,27 @@ struct MovieInfo {
 };
 
 class Movie;
+struct DisplayObject;
+
+// A movie whose own scripts run. The player hands frames, gotos and input
+// to it and draws what it shows; script-free movies play without one.
+class MovieRuntime {
+public:
+    virtual ~MovieRuntime() = default;
+    virtual void advance() = 0;                 // one frame on, scripts included
+    virtual void gotoFrame(int frame) = 0;      // root goto; the destination frame's scripts run
+    virtual int currentFrame() const = 0;       // root frame, from 0
+    virtual const DisplayObject& root() const = 0;
+    // Input in stage pixels; true when the movie wants a repaint.
+    virtual void mouseMove(double x, double y) = 0;
+    virtual void mouseButton(bool down) = 0;
+    virtual void key(bool down, int keyCode, int ascii) = 0;
+    virtual void text(const QString& typed) = 0;
+    // The pointer the movie asks for over its current point.
+    virtual Qt::CursorShape cursor() const = 0;
+    virtual bool mouseHidden() const = 0;
+};
+using MovieRuntimeFactory = std::function<std::unique_ptr<MovieRuntime>(std::shared_ptr<const Movie>)>;
 
 // Loading never throws and never reads past the bytes given; a file that is
 // not a movie, or is cut short, yields an empty (or partial) movie.
@@ -53,6 +75,9 @@ class Player {
 public:
     Player();                                        // no movie: draws only the background
     explicit Player(std::shared_ptr<const Movie> movie);
+    // Runs the movie's scripts through a runtime from `scripts` when the
+    // movie has any.
+    Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts);
     ~Player();
     Player(Player&&) noexcept;
     Player& operator=(Player&&) noexcept;
@@ -71,6 +96,8 @@ public:
     // fresh player.
     void advance(int frames = 1);
     QColor backgroundColor() const;                  // the movie's SetBackgroundColor, white if none
+    // The script runtime, when the movie's scripts run (input goes there).
+    MovieRuntime* scripts() const;
 
     // Draws the current frame into the painter's device over viewport.
     void render(QPainter& painter, const QRect& viewport, const RenderOptions& options) const;

@@ -1,0 +1,59 @@
+#pragma once
+
+// Display objects as scripts see them: movie clips, buttons and text
+// fields with their underscore properties, children by instance name and
+// the timeline methods.
+
+#include "avm1/runtime.h"
+
+namespace plovex::avm1 {
+
+class ClipObject : public Object {
+public:
+    ClipObject(Runtime& rt, swf::DisplayObject* d, Object* proto);
+    ~ClipObject() override;
+
+    // The display object, or null once it has left the stage and no other
+    // object has taken its place (path) since.
+    swf::DisplayObject* display();
+    bool isClip() const override { return true; }
+    QString typeName() const override;
+
+    Value get(Activation& a, const QString& name) override;
+    void set(Activation& a, const QString& name, const Value& v) override;
+    bool hasProperty(Activation& a, const QString& name) override;
+    std::vector<QString> enumerate(Activation& a) override;
+    void trace(Gc& gc) override;
+
+    std::weak_ptr<swf::DisplayObject> ref;
+    QString path;   // target path when made, to find a replacement
+    Runtime& rt;
+    // Scripts' own view of scale and rotation, kept apart from the matrix
+    // as the Flash Player does so that repeated changes do not drift.
+    bool hasCachedTransform = false;
+    double xscale = 100, yscale = 100, rotation = 0;
+    swf::Matrix cachedFor;
+    // Text field variable binding and text values.
+    Value textVariable;
+};
+
+// The timeline a display object plays (root or sprite), or null.
+const swf::Timeline* TimelineOf(const swf::Movie& movie, const swf::DisplayObject* d);
+// The object's bounds in its own space (twips).
+QRectF LocalBounds(const swf::Movie& movie, const swf::DisplayObject& d);
+// The object's matrix to the stage (twips).
+QTransform StageTransform(const swf::DisplayObject* d);
+void StartDrag(Runtime& rt, swf::DisplayObject* d, bool lockCenter);
+// loadMovie/loadVariables from a script: local files beside the movie.
+void LoadInto(Runtime& rt, Activation& a, const QString& url, const QString& target, bool post);
+
+// Text field properties (text, htmlText, textColor, ...) of a field.
+bool TextFieldGet(Activation& a, ClipObject* self, swf::DisplayObject* d, const QString& name, Value& out);
+bool TextFieldSet(Activation& a, ClipObject* self, swf::DisplayObject* d, const QString& name, const Value& v);
+
+Value GetVariable(Activation& a, const QString& name);
+void SetVariable(Activation& a, const QString& name, const Value& v);
+
+void InstallMovieClip(Runtime& rt);
+
+} // namespace plovex::avm1

@@ -1,0 +1,724 @@
+#include "avm1/frame_loop.h"
+
+#include "avm1/clip.h"
+#include "avm1/globals/globals.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace plovex::avm1 {
+
+using swf::DisplayObject;
+using swf::DisplayPtr;
+
+namespace {
+
+constexpr int kDepthOffset = 16384;   // file depth 1 is script depth -16383
+constexpr size_t kMaxQueuedPerFrame = 200000;
+
+bool onStage(const DisplayObject* d, const DisplayObject* root)
+{
+    while (d && d->parent)
+        d = d->parent;
+    return d == root;
+}
+
+} // namespace
+
+ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOptions options)
+    : movie_(std::move(movie)), options_(std::move(options))
+{
+    root_ = std::make_shared<DisplayObject>();
+    root_->frame = -1;
+    root_->name = QString();
+    rt_ = std::make_unique<Runtime>(movie_, root_.get());
+    rt_->gotoFrame = [this](DisplayObject* d, int frame, bool play) { gotoClip(d, frame, play); };
+    rt_->attachChild = [this](DisplayObject* parent, int id, const QString& name, int depth) {
+        return addChild(parent, id, name, depth, -1);
+    };
+    rt_->removeChild = [this](DisplayObject* d) { remove(d); };
+    rt_->duplicateClip = [this](DisplayObject* src, const QString& name, int depth) -> DisplayObject* {
+        if (!src->parent)
+            return nullptr;
+        DisplayObject* c = addChild(src->parent, src->characterId, name, depth, -1);
+        if (!c)
+            return nullptr;
+        c->matrix = src->matrix;
+        c->colorTransform = src->colorTransform;
+        c->visible = src->visible;
+        c->filters = src->filters;
+        c->blendMode = src->blendMode;
+        c->clipActions = src->clipActions;
+        c->drawing = src->drawing;
+        if (src->textState)
+            c->textState = std::make_shared<swf::TextFieldState>(*src->textState);
+        return c;
+    };
+    rt_->openUrl = [this](const QString& url, const QString&) {
+        const QString lower = url.trimmed().toLower();
+        if (lower.startsWith(QLatin1String("fscommand:")))
+            return;
+        if (!userEvent_)
+            return;
+        if (!(lower.startsWith(QLatin1String("http:")) || lower.startsWith(QLatin1String("https:")) ||
+              lower.startsWith(QLatin1String("mailto:"))))
+            return;
+        if (options_.openExternal)
+            options_.openExternal(url);
+    };
+    rt_->traceOutput = [this](const QString& text) {
+        if (!options_.trace)
+            return;
+        // A multi-line string prints as several lines.
+        QString t = text;
+        t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        for (const QString& line : t.split(QLatin1Char('\n')))
+            options_.trace(line);
+    };
+    if (!options_.moviePath.isEmpty()) {
+        const QFileInfo fi(options_.moviePath);
+        rt_->movieUrl = QUrl::fromLocalFile(fi.absoluteFilePath()).toString();
+        rt_->movieFolder = fi.absolutePath();
+    }
+    if (options_.virtualClock) {
+        rt_->timeSource = TimeSource::Virtual;
+        rt_->virtualMs = 0;
+    }
+    rt_->clipObject(root_.get());
+    enterFrame(root_.get(), 0);
+    runQueue();
+}
+
+ScriptedMovie::~ScriptedMovie()
+{
+    queue_.clear();
+    rt_.reset();
+}
+
+
+DisplayPtr ScriptedMovie::ptrOf(DisplayObject* o) const
+{
+    return o ? o->shared_from_this() : DisplayPtr();
+}
+
+// --- Frames ------------------------------------------------------------------------
+
+void ScriptedMovie::runInitActions(const swf::Frame& frame)
+{
+    for (const swf::InitAction& ia : frame.initActions) {
+        if (initDone_.count(ia.spriteId))
+            continue;
+        initDone_.insert(ia.spriteId);
+        rt_->runActions(ia.code, root_.get());
+    }
+}
+
+void ScriptedMovie::queueFrameActions(DisplayObject* clip, int frame)
+{
+    const swf::Timeline* tl = TimelineOf(*movie_, clip);
+    if (!tl || frame < 0 || size_t(frame) >= tl->frames.size())
+        return;
+    for (const auto& code : tl->frames[size_t(frame)].actions)
+        queue_.push_back(Queued{ptrOf(clip), code, QString(), {}, -1});
+}
+
+void ScriptedMovie::enterFrame(DisplayObject* clip, int frame, bool queueActions)
+{
+    const swf::Timeline* tl = TimelineOf(*movie_, clip);
+    if (!tl || frame < 0 || size_t(frame) >= tl->frames.size())
+        return;
+    runInitActions(tl->frames[size_t(frame)]);
+    if (queueActions)
+        queueFrameActions(clip, frame);
+    clip->frame = frame;
+    applyTags(clip, frame);
+}
+
+void ScriptedMovie::applyTags(DisplayObject* clip, int frame)
+{
+    const swf::Timeline* tl = TimelineOf(*movie_, clip);
+    if (!tl || frame < 0 || size_t(frame) >= tl->frames.size())
+        return;
+    const DisplayPtr keep = ptrOf(clip);
+    for (const swf::ControlTag& tag : tl->frames[size_t(frame)].tags) {
+        if (const auto* p = std::get_if<swf::PlaceObject>(&tag)) {
+            place(clip, *p, frame);
+        } else if (const auto* r = std::get_if<swf::RemoveObject>(&tag)) {
+            auto it = swf::FindDepth(clip->children, r->depth);
+            if (it != clip->children.end() && (*it)->depth == r->depth && (*it)->placeFrame >= 0)
+                remove(it->get());
+        }
+    }
+}
+
+DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObject& p, int frame)
+{
+    auto it = swf::FindDepth(parent->children, p.depth);
+    const bool occupied = it != parent->children.end() && (*it)->depth == p.depth;
+    DisplayObject* o = nullptr;
+    if (p.move && occupied) {
+        o = it->get();
+        if (o->placeFrame < 0)
+            return nullptr;   // a script took this object over
+        if (p.characterId && *p.characterId != o->characterId && movie_->character(*p.characterId)) {
+            // Replacing the character keeps the object (shapes and the like).
+            o->characterId = *p.characterId;
+        }
+    } else {
+        if (!p.characterId || !movie_->character(*p.characterId))
+            return nullptr;
+        if (occupied) {
+            if (!p.move && (*it)->placeFrame >= 0 && (*it)->characterId == *p.characterId && frame <= (*it)->placeFrame)
+                return nullptr;
+            remove(it->get());
+        }
+        if (--placementBudget_ < 0)
+            return nullptr;
+        auto n = std::make_shared<DisplayObject>();
+        n->depth = p.depth;
+        n->characterId = *p.characterId;
+        n->parent = parent;
+        n->placeFrame = frame;
+        n->serial = ++serial_;
+        n->clipActions = p.clipActions;
+        auto pos = swf::FindDepth(parent->children, p.depth);
+        parent->children.insert(pos, n);
+        o = n.get();
+        if (p.matrix) o->matrix = *p.matrix;
+        if (p.colorTransform) o->colorTransform = *p.colorTransform;
+        if (p.ratio) o->ratio = *p.ratio;
+        if (p.name) o->name = *p.name;
+        if (p.clipDepth) o->clipDepth = *p.clipDepth;
+        if (p.filters) o->filters = std::make_shared<const std::vector<swf::Filter>>(*p.filters);
+        if (p.blendMode) o->blendMode = *p.blendMode;
+        if (p.cacheAsBitmap) o->cacheAsBitmap = *p.cacheAsBitmap;
+        if (p.visible) o->visible = *p.visible;
+        if (!p.name && movie_->get<swf::SpriteCharacter>(o->characterId))
+            o->name = QStringLiteral("instance%1").arg(++rt_->instanceCounter);
+        initialize(o);
+        return o;
+    }
+    if (p.matrix) o->matrix = *p.matrix;
+    if (p.colorTransform) o->colorTransform = *p.colorTransform;
+    if (p.ratio) o->ratio = *p.ratio;
+    if (p.name) o->name = *p.name;
+    if (p.clipDepth) o->clipDepth = *p.clipDepth;
+    if (p.filters) o->filters = std::make_shared<const std::vector<swf::Filter>>(*p.filters);
+    if (p.blendMode) o->blendMode = *p.blendMode;
+    if (p.visible) o->visible = *p.visible;
+    return o;
+}
+
+DisplayObject* ScriptedMovie::addChild(DisplayObject* parent, int characterId, const QString& name, int depth, int frame)
+{
+    if (!parent || --placementBudget_ < 0)
+        return nullptr;
+    if (characterId > 0 && !movie_->character(characterId))
+        return nullptr;
+    auto it = swf::FindDepth(parent->children, depth);
+    if (it != parent->children.end() && (*it)->depth == depth)
+        remove(it->get());
+    auto n = std::make_shared<DisplayObject>();
+    n->depth = depth;
+    n->characterId = characterId < 0 ? 0 : characterId;
+    n->parent = parent;
+    n->placeFrame = frame;
+    n->serial = ++serial_;
+    n->name = name;
+    if (characterId < 0) {
+        // A text field made by a script: no character behind it.
+        n->textState = std::make_shared<swf::TextFieldState>();
+    }
+    auto pos = swf::FindDepth(parent->children, depth);
+    parent->children.insert(pos, n);
+    initialize(n.get());
+    return n.get();
+}
+
+void ScriptedMovie::initialize(DisplayObject* o)
+{
+    const DisplayPtr self = ptrOf(o);
+    ClipObject* obj = rt_->clipObject(o);
+    // A class registered for the symbol gives the clip its prototype.
+    Object* ctor = nullptr;
+    for (const auto& [name, id] : movie_->exports)
+        if (id == o->characterId)
+            if (Object* c = rt_->registeredClasses.value(name, nullptr)) {
+                ctor = c;
+                break;
+            }
+    if (ctor) {
+        Activation a(*rt_, rt_->version(), nullptr, obj, obj);
+        if (Object* proto = ctor->get(a, QStringLiteral("prototype")).asObject())
+            obj->setProto(proto);
+    }
+    queueClipEvent(self, swf::kEvInitialize, nullptr);
+    if (ctor) {
+        Queued q{self, nullptr, QStringLiteral("\x01construct"), {}, -1};
+        queue_.push_back(q);
+    }
+    queueClipEvent(self, swf::kEvConstruct, nullptr);
+    queueClipEvent(self, swf::kEvLoad, "onLoad");
+    if (TimelineOf(*movie_, o) && o->characterId != 0) {
+        o->playing = true;
+        enterFrame(o, 0);
+    } else if (o->characterId == 0) {
+        o->frame = 0;
+        o->playing = false;
+    }
+}
+
+void ScriptedMovie::queueUnload(const DisplayPtr& o)
+{
+    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
+        queueUnload(*it);
+    queueClipEvent(o, swf::kEvUnload, "onUnload");
+}
+
+void ScriptedMovie::remove(DisplayObject* o)
+{
+    if (!o || !o->parent)
+        return;
+    DisplayPtr keep = ptrOf(o);
+    auto& list = o->parent->children;
+    for (auto it = list.begin(); it != list.end(); ++it)
+        if (it->get() == o) {
+            list.erase(it);
+            break;
+        }
+    queueUnload(keep);
+    o->parent = nullptr;
+    if (rt_->focus == o)
+        rt_->focus = nullptr;
+}
+
+void ScriptedMovie::queueClipEvent(const DisplayPtr& o, quint32 event, const char* method, int keyCode)
+{
+    if (o->clipActions)
+        for (const swf::ClipAction& ca : *o->clipActions)
+            if ((ca.events & event) && (event != swf::kEvKeyPress || ca.keyCode == keyCode))
+                queue_.push_back(Queued{o, std::make_shared<const QByteArray>(ca.code), QString(), {}, -1});
+    if (method)
+        queue_.push_back(Queued{o, nullptr, QString::fromLatin1(method), {}, -1});
+}
+
+void ScriptedMovie::runQueue()
+{
+    size_t ran = 0;
+    while (!queue_.empty() && ran++ < kMaxQueuedPerFrame && !rt_->aborted) {
+        Queued q = std::move(queue_.front());
+        queue_.pop_front();
+        if (q.code) {
+            rt_->runActions(q.code, q.clip.get(), q.version);
+            continue;
+        }
+        if (q.method.isEmpty())
+            continue;
+        // Methods only run on objects still on the stage (unload excepted).
+        if (q.method != QLatin1String("onUnload") && !onStage(q.clip.get(), root_.get()))
+            continue;
+        ClipObject* obj = rt_->clipObject(q.clip.get());
+        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+        Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, obj), obj, obj);
+        try {
+            if (q.method == QLatin1String("\x01construct")) {
+                Object* ctor = nullptr;
+                for (const auto& [name, id] : movie_->exports)
+                    if (id == q.clip->characterId)
+                        if ((ctor = rt_->registeredClasses.value(name, nullptr)))
+                            break;
+                if (ctor) {
+                    Args none;
+                    rt_->call(a, Value(ctor), Value(static_cast<Object*>(obj)), none);
+                }
+            } else {
+                rt_->callMethod(a, obj, q.method, q.args);
+            }
+        } catch (ScriptThrow& t) {
+            if (rt_->traceOutput)
+                rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
+        } catch (ScriptAbort& e) {
+            if (rt_->traceOutput && !e.reason.isEmpty())
+                rt_->traceOutput(e.reason);
+        }
+    }
+    queue_.clear();
+}
+
+void ScriptedMovie::collectExecutionOrder(const DisplayPtr& o, std::vector<DisplayPtr>& out)
+{
+    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
+        collectExecutionOrder(*it, out);
+    out.push_back(o);
+}
+
+void ScriptedMovie::advance()
+{
+    if (options_.virtualClock && movie_->info.frameRate > 0)
+        rt_->virtualMs += 1000.0 / movie_->info.frameRate;
+    std::vector<DisplayPtr> order;
+    collectExecutionOrder(root_, order);
+    for (const DisplayPtr& c : order) {
+        if (!onStage(c.get(), root_.get()))
+            continue;
+        const bool isClip = c->characterId == 0 || movie_->get<swf::SpriteCharacter>(c->characterId);
+        if (!isClip)
+            continue;
+        queueClipEvent(c, swf::kEvEnterFrame, "onEnterFrame");
+        if (!c->playing)
+            continue;
+        const swf::Timeline* tl = TimelineOf(*movie_, c.get());
+        if (!tl)
+            continue;
+        const int count = int(tl->frames.size());
+        if (c->frame + 1 < count)
+            enterFrame(c.get(), c->frame + 1);
+        else if (count > 1)
+            gotoClip(c.get(), 0, true);
+    }
+    runQueue();
+    rt_->runTimers();
+    // Dragged clips follow the pointer.
+    if (auto d = rt_->dragged.lock(); d && d->parent) {
+        bool ok = false;
+        const QTransform inv = StageTransform(d->parent).inverted(&ok);
+        const QPointF p = inv.map(QPointF(rt_->mouseX * 20, rt_->mouseY * 20));
+        d->matrix.tx = std::round(p.x() + (rt_->dragLockCenter ? 0 : rt_->dragOffsetX * 20));
+        d->matrix.ty = std::round(p.y() + (rt_->dragLockCenter ? 0 : rt_->dragOffsetY * 20));
+    }
+    rt_->collectGarbage();
+}
+
+void ScriptedMovie::gotoFrame(int frame)
+{
+    gotoClip(root_.get(), frame, root_->playing);
+    runQueue();
+}
+
+void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
+{
+    const swf::Timeline* tl = TimelineOf(*movie_, clip);
+    if (!tl)
+        return;
+    const int count = int(tl->frames.size());
+    frame = std::clamp(frame, 0, std::max(count - 1, 0));
+    clip->playing = play;
+    if (frame == clip->frame)
+        return;
+    if (frame > clip->frame) {
+        for (int f = clip->frame + 1; f < frame; ++f) {
+            runInitActions(tl->frames[size_t(f)]);
+            clip->frame = f;
+            applyTags(clip, f);
+        }
+        enterFrame(clip, frame);
+        return;
+    }
+    // Backwards: rebuild the timeline's objects for the destination frame,
+    // keeping those that would stand there anyway.
+    struct Want {
+        swf::PlaceObject place;   // accumulated
+        int placedAt = 0;
+    };
+    std::map<int, Want> want;
+    for (int f = 0; f <= frame; ++f)
+        for (const swf::ControlTag& tag : tl->frames[size_t(f)].tags) {
+            if (const auto* p = std::get_if<swf::PlaceObject>(&tag)) {
+                auto w = want.find(p->depth);
+                if (p->move && w != want.end()) {
+                    swf::PlaceObject& acc = w->second.place;
+                    if (p->characterId) acc.characterId = p->characterId;
+                    if (p->matrix) acc.matrix = p->matrix;
+                    if (p->colorTransform) acc.colorTransform = p->colorTransform;
+                    if (p->ratio) acc.ratio = p->ratio;
+                    if (p->name) acc.name = p->name;
+                    if (p->clipDepth) acc.clipDepth = p->clipDepth;
+                    if (p->filters) acc.filters = p->filters;
+                    if (p->blendMode) acc.blendMode = p->blendMode;
+                    if (p->visible) acc.visible = p->visible;
+                } else if (p->characterId) {
+                    Want nw;
+                    nw.place = *p;
+                    nw.place.move = false;
+                    nw.placedAt = f;
+                    want[p->depth] = nw;
+                }
+            } else if (const auto* r = std::get_if<swf::RemoveObject>(&tag)) {
+                want.erase(r->depth);
+            }
+        }
+    // Remove what does not belong.
+    std::vector<DisplayObject*> drop;
+    for (const DisplayPtr& c : clip->children) {
+        if (c->placeFrame < 0 || c->depth >= kDepthOffset)
+            continue;
+        auto w = want.find(c->depth);
+        if (w == want.end() || !w->second.place.characterId || *w->second.place.characterId != c->characterId ||
+            w->second.placedAt != c->placeFrame)
+            drop.push_back(c.get());
+    }
+    for (DisplayObject* d : drop)
+        remove(d);
+    clip->frame = frame;
+    runInitActions(tl->frames[size_t(frame)]);
+    queueFrameActions(clip, frame);
+    for (auto& [depth, w] : want) {
+        auto it = swf::FindDepth(clip->children, depth);
+        if (it != clip->children.end() && (*it)->depth == depth) {
+            DisplayObject* o = it->get();
+            if (o->placeFrame < 0)
+                continue;
+            const swf::PlaceObject& p = w.place;
+            if (p.matrix) o->matrix = *p.matrix;
+            if (p.colorTransform) o->colorTransform = *p.colorTransform;
+            if (p.ratio) o->ratio = *p.ratio;
+            continue;
+        }
+        place(clip, w.place, w.placedAt);
+    }
+}
+
+// --- Input ---------------------------------------------------------------------------
+
+bool ScriptedMovie::handles(DisplayObject* o) const
+{
+    if (movie_->get<swf::ButtonCharacter>(o->characterId))
+        return true;
+    if (o->clipActions)
+        for (const auto& ca : *o->clipActions)
+            if (ca.events & (swf::kEvPress | swf::kEvRelease | swf::kEvReleaseOutside | swf::kEvRollOver | swf::kEvRollOut))
+                return true;
+    if (o->script) {
+        auto* obj = static_cast<Object*>(o->script);
+        Activation a(*rt_, rt_->version(), nullptr, obj, obj);
+        for (const char* m : {"onPress", "onRelease", "onRollOver", "onRollOut", "onReleaseOutside"})
+            if (obj->get(a, QString::fromLatin1(m)).isObject())
+                return true;
+    }
+    return false;
+}
+
+DisplayObject* ScriptedMovie::hitTest(double x, double y) const
+{
+    std::function<DisplayObject*(const DisplayPtr&)> visit = [&](const DisplayPtr& o) -> DisplayObject* {
+        if (!o->visible)
+            return nullptr;
+        for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
+            if (DisplayObject* h = visit(*it)) {
+                // A clip that handles the mouse takes it for its children.
+                for (DisplayObject* p = o.get(); p && p != root_.get(); p = p->parent)
+                    if (handles(p))
+                        return p;
+                return h;
+            }
+        if (o.get() == root_.get())
+            return nullptr;
+        const QTransform t = StageTransform(o.get());
+        QRectF local;
+        if (const auto* b = movie_->get<swf::ButtonCharacter>(o->characterId)) {
+            for (const auto& rec : b->records)
+                if (rec.hit) {
+                    DisplayObject tmp;
+                    tmp.characterId = rec.characterId;
+                    local = local.united(rec.matrix.toQt().mapRect(LocalBounds(*movie_, tmp)));
+                }
+        } else if (handles(o.get())) {
+            local = LocalBounds(*movie_, *o);
+        } else if (o->children.empty()) {
+            return nullptr;
+        }
+        if (local.isEmpty())
+            return nullptr;
+        if (t.mapRect(local).contains(QPointF(x * 20, y * 20)) && handles(o.get()))
+            return o.get();
+        return nullptr;
+    };
+    return visit(root_);
+}
+
+void ScriptedMovie::buttonTransition(DisplayObject* b, quint32 condition, const char* method)
+{
+    const DisplayPtr self = ptrOf(b);
+    if (const auto* bc = movie_->get<swf::ButtonCharacter>(b->characterId))
+        for (const auto& act : bc->actions)
+            if (act.conditions & condition)
+                queue_.push_back(Queued{ptrOf(b->parent), act.code, QString(), {}, -1});
+    quint32 clipEvent = 0;
+    switch (condition) {
+    case swf::kCondOverUpToOverDown: clipEvent = swf::kEvPress; break;
+    case swf::kCondOverDownToOverUp: clipEvent = swf::kEvRelease; break;
+    case swf::kCondOutDownToIdle: clipEvent = swf::kEvReleaseOutside; break;
+    case swf::kCondIdleToOverUp: clipEvent = swf::kEvRollOver; break;
+    case swf::kCondOverUpToIdle: clipEvent = swf::kEvRollOut; break;
+    default: break;
+    }
+    if (clipEvent)
+        queueClipEvent(self, clipEvent, method);
+    else if (method)
+        queue_.push_back(Queued{self, nullptr, QString::fromLatin1(method), {}, -1});
+}
+
+void ScriptedMovie::broadcast(Object* target, const char* method, Args args)
+{
+    if (!target)
+        return;
+    Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+    ClipObject* rootObj = rt_->clipObject(root_.get());
+    Activation a(*rt_, rt_->version(), globalScope, rootObj, rootObj);
+    try {
+        Broadcast(a, target, QString::fromLatin1(method), args);
+    } catch (ScriptThrow&) {
+    } catch (ScriptAbort&) {
+    }
+}
+
+void ScriptedMovie::mouseMove(double x, double y)
+{
+    rt_->mouseX = x;
+    rt_->mouseY = y;
+    std::vector<DisplayPtr> order;
+    collectExecutionOrder(root_, order);
+    for (const DisplayPtr& c : order)
+        queueClipEvent(c, swf::kEvMouseMove, nullptr);
+    broadcast(rt_->mouseObject, "onMouseMove");
+    DisplayObject* hit = hitTest(x, y);
+    auto old = hover_.lock();
+    if (hit != old.get()) {
+        if (old && onStage(old.get(), root_.get())) {
+            if (rt_->mouseDown && pressed_.lock() == old) {
+                old->buttonState = 1;
+                buttonTransition(old.get(), swf::kCondOverDownToOutDown, "onDragOut");
+            } else {
+                old->buttonState = 0;
+                buttonTransition(old.get(), swf::kCondOverUpToIdle, "onRollOut");
+            }
+        }
+        if (hit) {
+            if (rt_->mouseDown && pressed_.lock().get() == hit) {
+                hit->buttonState = 2;
+                buttonTransition(hit, swf::kCondOutDownToOverDown, "onDragOver");
+            } else if (!rt_->mouseDown) {
+                hit->buttonState = 1;
+                buttonTransition(hit, swf::kCondIdleToOverUp, "onRollOver");
+            }
+        }
+        hover_ = hit ? ptrOf(hit) : DisplayPtr();
+    }
+    if (auto d = rt_->dragged.lock(); d && d->parent) {
+        bool ok = false;
+        const QTransform inv = StageTransform(d->parent).inverted(&ok);
+        const QPointF p = inv.map(QPointF(x * 20, y * 20));
+        d->matrix.tx = std::round(p.x() + (rt_->dragLockCenter ? 0 : rt_->dragOffsetX * 20));
+        d->matrix.ty = std::round(p.y() + (rt_->dragLockCenter ? 0 : rt_->dragOffsetY * 20));
+    }
+    runQueue();
+}
+
+void ScriptedMovie::mouseButton(bool down)
+{
+    userEvent_ = true;
+    rt_->mouseDown = down;
+    std::vector<DisplayPtr> order;
+    collectExecutionOrder(root_, order);
+    for (const DisplayPtr& c : order)
+        queueClipEvent(c, down ? swf::kEvMouseDown : swf::kEvMouseUp, nullptr);
+    broadcast(rt_->mouseObject, down ? "onMouseDown" : "onMouseUp");
+    DisplayObject* hit = hitTest(rt_->mouseX, rt_->mouseY);
+    if (down) {
+        if (hit) {
+            hit->buttonState = 2;
+            pressed_ = ptrOf(hit);
+            buttonTransition(hit, swf::kCondOverUpToOverDown, "onPress");
+        }
+    } else {
+        auto p = pressed_.lock();
+        if (p && p.get() == hit) {
+            hit->buttonState = 1;
+            buttonTransition(hit, swf::kCondOverDownToOverUp, "onRelease");
+        } else if (p) {
+            p->buttonState = 0;
+            buttonTransition(p.get(), swf::kCondOutDownToIdle, "onReleaseOutside");
+        }
+        pressed_.reset();
+    }
+    runQueue();
+    userEvent_ = false;
+}
+
+void ScriptedMovie::key(bool down, int keyCode, int ascii)
+{
+    userEvent_ = true;
+    if (keyCode >= 0 && keyCode < 256)
+        rt_->keysDown[keyCode] = down;
+    rt_->lastKeyCode = keyCode;
+    if (down)
+        rt_->lastAscii = ascii;
+    std::vector<DisplayPtr> order;
+    collectExecutionOrder(root_, order);
+    for (const DisplayPtr& c : order)
+        queueClipEvent(c, down ? swf::kEvKeyDown : swf::kEvKeyUp, nullptr);
+    if (down) {
+        // Key conditions of buttons and keyPress clip events.
+        int swfKey = ascii;
+        switch (keyCode) {
+        case 37: swfKey = 1; break;
+        case 39: swfKey = 2; break;
+        case 36: swfKey = 3; break;
+        case 35: swfKey = 4; break;
+        case 45: swfKey = 5; break;
+        case 46: swfKey = 6; break;
+        case 8: swfKey = 8; break;
+        case 13: swfKey = 13; break;
+        case 38: swfKey = 14; break;
+        case 40: swfKey = 15; break;
+        case 33: swfKey = 16; break;
+        case 34: swfKey = 17; break;
+        case 9: swfKey = 18; break;
+        case 27: swfKey = 19; break;
+        default: break;
+        }
+        for (const DisplayPtr& c : order) {
+            queueClipEvent(c, swf::kEvKeyPress, nullptr, swfKey);
+            if (const auto* bc = movie_->get<swf::ButtonCharacter>(c->characterId))
+                for (const auto& act : bc->actions)
+                    if (act.keyCode() == swfKey && swfKey != 0)
+                        queue_.push_back(Queued{ptrOf(c->parent), act.code, QString(), {}, -1});
+        }
+    }
+    broadcast(rt_->keyObject, down ? "onKeyDown" : "onKeyUp");
+    runQueue();
+    userEvent_ = false;
+}
+
+void ScriptedMovie::text(const QString& typed)
+{
+    DisplayObject* f = rt_->focus;
+    if (!f || !f->textState)
+        return;
+    f->textState->text += typed;
+}
+
+Qt::CursorShape ScriptedMovie::cursor() const
+{
+    auto h = hover_.lock();
+    if (!h)
+        return Qt::ArrowCursor;
+    if (h->script) {
+        auto* obj = static_cast<Object*>(h->script);
+        Activation a(*rt_, rt_->version(), nullptr, obj, obj);
+        const Value v = obj->get(a, QStringLiteral("useHandCursor"));
+        if (v.isBool() && !v.asBool())
+            return Qt::ArrowCursor;
+    }
+    return Qt::PointingHandCursor;
+}
+
+swf::MovieRuntimeFactory ScriptedMovies(ScriptOptions options)
+{
+    return [options](std::shared_ptr<const swf::Movie> movie) -> std::unique_ptr<swf::MovieRuntime> {
+        return std::make_unique<ScriptedMovie>(std::move(movie), options);
+    };
+}
+
+} // namespace plovex::avm1

@@ -1,0 +1,48 @@
+#pragma once
+
+// The built-in classes and functions, one file each; InstallGlobals calls
+// them in order (Object and Function first: the others hang off them).
+
+#include "avm1/clip.h"
+#include "avm1/runtime.h"
+
+#include <cmath>
+
+namespace plovex::avm1 {
+
+using Args = std::vector<Value>;
+
+inline Value Arg(const Args& args, size_t i)
+{
+    return i < args.size() ? args[i] : Value();
+}
+
+void InstallObject(Runtime& rt);
+void InstallFunction(Runtime& rt);
+void InstallArray(Runtime& rt);
+void InstallString(Runtime& rt);
+void InstallNumber(Runtime& rt);
+void InstallBoolean(Runtime& rt);
+void InstallMath(Runtime& rt);
+void InstallDate(Runtime& rt);
+void InstallError(Runtime& rt);
+void InstallGlobalFunctions(Runtime& rt);
+void InstallBroadcaster(Runtime& rt);
+void InstallKey(Runtime& rt);
+void InstallMouse(Runtime& rt);
+void InstallStage(Runtime& rt);
+void InstallSystem(Runtime& rt);
+void InstallTextField(Runtime& rt);
+void InstallColor(Runtime& rt);
+void InstallSound(Runtime& rt);
+void InstallButton(Runtime& rt);
+
+// AsBroadcaster.initialize on an object.
+void MakeBroadcaster(Runtime& rt, Object* o);
+// Calls `method` on every listener of a broadcaster.
+void Broadcast(Activation& a, Object* broadcaster, const QString& method, const Args& args);
+
+// Sort helpers shared by Array.sort and sortOn.
+int CompareDefault(Activation& a, const Value& x, const Value& y, bool caseInsensitive, bool numeric);
+
+} // namespace plovex::avm1

@@ -1,0 +1,354 @@
+#include "avm1/object.h"
+
+#include "avm1/runtime.h"
+
+#include <algorithm>
+
+namespace plovex::avm1 {
+
+bool Property::visibleTo(int version) const
+{
+    if ((flags & kVersion6) && version < 6)
+        return false;
+    if ((flags & kVersion7) && version < 7)
+        return false;
+    if ((flags & kVersion8) && version < 8)
+        return false;
+    if ((flags & kVersion9) && version < 9)
+        return false;
+    return true;
+}
+
+// --- Property map ----------------------------------------------------------------
+
+Property* PropertyMap::find(const QString& name, bool caseSensitive)
+{
+    const auto& index = caseSensitive ? exact_ : folded_;
+    const auto it = index.constFind(key(name, caseSensitive));
+    return it == index.constEnd() ? nullptr : &props_[size_t(*it)];
+}
+
+const Property* PropertyMap::find(const QString& name, bool caseSensitive) const
+{
+    return const_cast<PropertyMap*>(this)->find(name, caseSensitive);
+}
+
+Property& PropertyMap::insert(const QString& name, bool caseSensitive)
+{
+    if (Property* p = find(name, caseSensitive))
+        return *p;
+    props_.push_back(Property{name, Value(), nullptr, nullptr, 0});
+    const int i = int(props_.size() - 1);
+    exact_.insert(name, i);
+    // The folded index keeps the first property of each folded name.
+    const QString f = name.toLower();
+    if (!folded_.contains(f))
+        folded_.insert(f, i);
+    return props_.back();
+}
+
+bool PropertyMap::remove(const QString& name, bool caseSensitive)
+{
+    Property* p = find(name, caseSensitive);
+    if (!p)
+        return false;
+    props_.erase(props_.begin() + (p - props_.data()));
+    reindex(caseSensitive);
+    return true;
+}
+
+void PropertyMap::reindex(bool)
+{
+    exact_.clear();
+    folded_.clear();
+    for (int i = 0; i < int(props_.size()); ++i) {
+        exact_.insert(props_[size_t(i)].name, i);
+        const QString f = props_[size_t(i)].name.toLower();
+        if (!folded_.contains(f))
+            folded_.insert(f, i);
+    }
+}
+
+// --- Objects --------------------------------------------------------------------------
+
+Property* Object::lookup(Activation& a, const QString& name, Object** owner)
+{
+    Object* o = this;
+    for (int guard = 0; o && guard < 256; ++guard) {
+        Property* p = o->props_.find(name, a.caseSensitive());
+        if (p && p->visibleTo(a.version)) {
+            if (owner)
+                *owner = o;
+            return p;
+        }
+        o = o->proto_;
+    }
+    return nullptr;
+}
+
+Value Object::get(Activation& a, const QString& name)
+{
+    if (name == QLatin1String("__proto__"))
+        return proto_ ? Value(proto_) : Value();
+    Value special;
+    if (getSpecial(a, name, special))
+        return special;
+    Object* o = this;
+    for (int guard = 0; o && guard < 256; ++guard) {
+        if (o != this && o->getSpecial(a, name, special) && !o->isClip())
+            return special;
+        Property* p = o->props_.find(name, a.caseSensitive());
+        if (p && p->visibleTo(a.version)) {
+            if (p->getter) {
+                std::vector<Value> args;
+                return a.rt.call(a, Value(p->getter), Value(this), args);
+            }
+            return p->value;
+        }
+        o = o->proto_;
+    }
+    return Value();
+}
+
+void Object::set(Activation& a, const QString& name, const Value& v)
+{
+    if (name == QLatin1String("__proto__")) {
+        setProto(v.asObject());
+        // Keep a plain property too, so enumeration and hasOwnProperty see it.
+        return;
+    }
+    Value value = v;
+    if (!watches.isEmpty()) {
+        const auto it = watches.find(a.caseSensitive() ? name : name);
+        if (it != watches.end() && it->callback) {
+            const Watch w = *it;
+            Property* own = props_.find(name, a.caseSensitive());
+            const Value old = own ? own->value : Value();
+            std::vector<Value> args{Value(name), old, v, w.userData};
+            watches.erase(it);   // a watcher does not see its own assignments
+            value = a.rt.call(a, Value(w.callback), Value(this), args);
+            watches.insert(name, w);
+        }
+    }
+    if (setSpecial(a, name, value))
+        return;
+    Property* own = props_.find(name, a.caseSensitive());
+    if (own && own->visibleTo(a.version)) {
+        if (own->setter) {
+            std::vector<Value> args{value};
+            a.rt.call(a, Value(own->setter), Value(this), args);
+            return;
+        }
+        if (own->getter)
+            return;   // a property without a setter keeps its value
+        if (own->flags & kReadOnly)
+            return;
+        own->value = value;
+        return;
+    }
+    // A getter/setter further up the prototype chain takes the assignment.
+    Object* owner = nullptr;
+    if (proto_) {
+        Property* inherited = proto_->lookup(a, name, &owner);
+        if (inherited && inherited->isVirtual()) {
+            if (inherited->setter) {
+                std::vector<Value> args{value};
+                a.rt.call(a, Value(inherited->setter), Value(this), args);
+            }
+            return;
+        }
+    }
+    Property& p = props_.insert(name, a.caseSensitive());
+    p.value = value;
+    p.flags = 0;
+}
+
+bool Object::hasProperty(Activation& a, const QString& name)
+{
+    Value dummy;
+    if (getSpecial(a, name, dummy))
+        return true;
+    return lookup(a, name, nullptr) != nullptr;
+}
+
+bool Object::hasOwnProperty(Activation& a, const QString& name)
+{
+    const Property* p = props_.find(name, a.caseSensitive());
+    return p && p->visibleTo(a.version);
+}
+
+bool Object::deleteProperty(Activation& a, const QString& name)
+{
+    Property* p = props_.find(name, a.caseSensitive());
+    if (!p || (p->flags & kDontDelete))
+        return false;
+    return props_.remove(name, a.caseSensitive());
+}
+
+std::vector<QString> Object::enumerate(Activation& a)
+{
+    std::vector<QString> out;
+    QHash<QString, bool> seen;
+    Object* o = this;
+    for (int guard = 0; o && guard < 256; ++guard) {
+        const auto& all = o->props_.all();
+        for (auto it = all.rbegin(); it != all.rend(); ++it) {
+            const QString k = a.caseSensitive() ? it->name : it->name.toLower();
+            if (seen.contains(k))
+                continue;
+            seen.insert(k, true);
+            if ((it->flags & kDontEnum) || !it->visibleTo(a.version))
+                continue;
+            out.push_back(it->name);
+        }
+        o = o->proto_;
+    }
+    return out;
+}
+
+void Object::define(const QString& name, const Value& v, uint16_t flags)
+{
+    Property& p = props_.insert(name, true);
+    p.value = v;
+    p.flags = flags;
+}
+
+void Object::defineNative(Runtime& rt, const QString& name, NativeFunction fn, uint16_t flags)
+{
+    define(name, Value(rt.newNative(std::move(fn))), flags);
+}
+
+void Object::trace(Gc& gc)
+{
+    gc.mark(proto_);
+    for (const Property& p : props_.all()) {
+        gc.mark(p.value);
+        gc.mark(p.getter);
+        gc.mark(p.setter);
+    }
+    gc.mark(primitive);
+    for (Object* i : interfaces)
+        gc.mark(i);
+    for (const Watch& w : watches) {
+        gc.mark(w.callback);
+        gc.mark(w.userData);
+    }
+}
+
+void FunctionObject::trace(Gc& gc)
+{
+    Object::trace(gc);
+    gc.mark(scope);
+    gc.mark(baseClip);
+}
+
+void Scope::trace(Gc& gc)
+{
+    Object::trace(gc);
+    gc.mark(parent);
+    gc.mark(target);
+}
+
+// --- Arrays -----------------------------------------------------------------------------
+
+int ArrayObject::indexOf(const QString& name)
+{
+    if (name.isEmpty() || name.size() > 9)
+        return -1;
+    int v = 0;
+    for (QChar c : name) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+        v = v * 10 + (c.unicode() - '0');
+    }
+    if (name.size() > 1 && name[0] == QLatin1Char('0'))
+        return -1;
+    return v;
+}
+
+void ArrayObject::setLength(int n)
+{
+    n = std::clamp(n, 0, 1 << 24);
+    elems.resize(size_t(n));
+    present.resize(size_t(n), false);
+}
+
+bool ArrayObject::getSpecial(Activation&, const QString& name, Value& out)
+{
+    if (name == QLatin1String("length")) {
+        out = Value(double(elems.size()));
+        return true;
+    }
+    const int i = indexOf(name);
+    if (i >= 0 && i < length() && present[size_t(i)]) {
+        out = elems[size_t(i)];
+        return true;
+    }
+    return false;
+}
+
+bool ArrayObject::setSpecial(Activation& a, const QString& name, const Value& v)
+{
+    if (name == QLatin1String("length")) {
+        const double n = a.rt.toNumber(a, v);
+        if (std::isfinite(n) && n >= 0)
+            setLength(int(std::min(n, double(1 << 24))));
+        return true;
+    }
+    const int i = indexOf(name);
+    if (i < 0 || i >= (1 << 24))
+        return false;
+    if (i >= length())
+        setLength(i + 1);
+    elems[size_t(i)] = v;
+    present[size_t(i)] = true;
+    return true;
+}
+
+bool ArrayObject::hasOwnProperty(Activation& a, const QString& name)
+{
+    const int i = indexOf(name);
+    if (i >= 0 && i < length())
+        return present[size_t(i)];
+    return Object::hasOwnProperty(a, name);
+}
+
+bool ArrayObject::deleteProperty(Activation& a, const QString& name)
+{
+    const int i = indexOf(name);
+    if (i >= 0 && i < length()) {
+        const bool was = present[size_t(i)];
+        present[size_t(i)] = false;
+        elems[size_t(i)] = Value();
+        return was;
+    }
+    return Object::deleteProperty(a, name);
+}
+
+std::vector<QString> ArrayObject::enumerate(Activation& a)
+{
+    std::vector<QString> out = Object::enumerate(a);
+    std::vector<QString> idx;
+    for (int i = length() - 1; i >= 0; --i)
+        if (present[size_t(i)])
+            idx.push_back(QString::number(i));
+    // Own properties first (most recent first), indices from the highest.
+    std::vector<QString> own;
+    for (auto it = props_.all().rbegin(); it != props_.all().rend(); ++it)
+        if (!(it->flags & kDontEnum))
+            own.push_back(it->name);
+    std::vector<QString> result;
+    result.insert(result.end(), idx.begin(), idx.end());
+    for (const QString& s : out)
+        result.push_back(s);
+    return result;
+}
+
+void ArrayObject::trace(Gc& gc)
+{
+    Object::trace(gc);
+    for (const Value& v : elems)
+        gc.mark(v);
+}
+
+} // namespace plovex::avm1
