@@ -8,13 +8,16 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 #include <limits>
 
 namespace plovex::avm1 {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+const bool kDebugActions = qEnvironmentVariableIsSet("PLOVEX_AVM1_DEBUG");
 
 class Bytes {
 public:
@@ -262,7 +265,8 @@ Value add2(Activation& a, const Value& x, const Value& y)
     Runtime& rt = a.rt;
     if (x.isNumber() && y.isNumber())
         return Value(x.asNumber() + y.asNumber());
-    const Value px = rt.toPrimitive(a, x), py = rt.toPrimitive(a, y);
+    const Value py = rt.toPrimitive(a, y);
+    const Value px = rt.toPrimitive(a, x);
     if (px.isString() || py.isString())
         return Value(rt.toString(a, px) + rt.toString(a, py));
     return Value(rt.toNumber(a, px) + rt.toNumber(a, py));
@@ -402,9 +406,10 @@ void defineFunction(Activation& a, const std::shared_ptr<const QByteArray>& code
             fn->params.push_back(p);
         }
     }
-    r.seek(bodyStart0);
+    // The body's size is the record's last field; the body follows it.
+    r.seek(bodyStart0 - 2);
     const int size = r.u16();
-    fn->start = r.pos();
+    fn->start = bodyStart0;
     fn->end = std::min(fn->start + size, int(code->size()));
     r.seek(fn->end);
     Object* proto = a.rt.newObject();
@@ -437,6 +442,8 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         const int next = r.pos() + len;
         if (op == 0)
             return;
+        if (kDebugActions)
+            std::fprintf(stderr, "avm1 %d: op %02x len %d stack %d\n", at, op, len, int(st.v.size()));
         switch (op) {
         // --- Version 3 timeline actions ---
         case 0x04: {   // NextFrame
@@ -792,6 +799,10 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         case 0x3B: {        // Delete2
             const QString name = rt.toString(a, st.pop());
             bool ok = false;
+            if (isPath(name)) {
+                st.push(Value(false));
+                break;
+            }
             for (Scope* s = a.scope; s; s = s->parent)
                 if (s->target && s->target->hasOwnProperty(a, name)) {
                     ok = s->target->deleteProperty(a, name);
@@ -821,8 +832,12 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             args.reserve(size_t(count));
             for (int i = 0; i < count; ++i) args.push_back(st.pop());
             const Value fn = GetVariable(a, name);
+            if (kDebugActions)
+                std::fprintf(stderr, "avm1 call %s: %s\n", qPrintable(name), qPrintable(rt.typeOf(fn)));
+            // A plain call runs with the current timeline as `this`.
+            Object* self = a.target ? a.target : rt.clipObject(rt.root());
             if (fn.isObject() && fn.asObject()->isFunction())
-                st.push(rt.call(a, fn, Value(), args));
+                st.push(rt.call(a, fn, Value(self), args));
             else
                 st.push(Value());
             break;
@@ -1021,6 +1036,11 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             const Value o = st.pop();
             const int bodyEnd = std::min(next + size, end);
             Object* obj = rt.toObject(a, o);
+            if (!obj) {
+                // with(undefined) and with(null) skip their block.
+                r.seek(bodyEnd);
+                continue;
+            }
             Scope* saved = a.scope;
             if (obj)
                 a.scope = rt.make<Scope>(a.scope, obj, true);
@@ -1177,7 +1197,10 @@ Value Runtime::call(Activation& caller, const Value& fnv, const Value& thisValue
         explicit DepthGuard(int& x) : d(x) { ++d; }
         ~DepthGuard() { --d; }
     } guard(callDepth);
-    Object* self = thisValue.asObject();
+    // Primitives are boxed to be `this`.
+    Object* self = thisValue.isObject() ? thisValue.asObject()
+                   : (thisValue.isString() || thisValue.isNumber() || thisValue.isBool()) ? toObject(caller, thisValue)
+                                                                                             : nullptr;
     if (!fn->script) {
         if (!fn->native)
             return Value();

@@ -116,12 +116,58 @@ double StringToNumber(const QString& str, int version)
             return neg ? -v : v;
         }
     }
+    if (version < 5) {
+        // Version 4 reads the decimal number at the start and ignores the
+        // rest; no number at all reads as 0.
+        QByteArray digits;
+        int k = i;
+        if (k < n && (str[k] == QLatin1Char('-') || str[k] == QLatin1Char('+')))
+            digits += char(str[k++].unicode());
+        bool any = false, dot = false;
+        for (; k < n; ++k) {
+            const ushort c = str[k].unicode();
+            if (c >= '0' && c <= '9') {
+                any = true;
+                digits += char(c);
+            } else if (c == '.' && !dot) {
+                dot = true;
+                digits += '.';
+            } else {
+                break;
+            }
+        }
+        if (any && k < n && (str[k] == QLatin1Char('e') || str[k] == QLatin1Char('E'))) {
+            int e = k + 1;
+            QByteArray exp = "e";
+            if (e < n && (str[e] == QLatin1Char('-') || str[e] == QLatin1Char('+')))
+                exp += char(str[e++].unicode());
+            if (e < n && str[e].isDigit()) {
+                while (e < n && str[e].isDigit())
+                    exp += char(str[e++].unicode());
+                digits += exp;
+            }
+        }
+        return any ? std::strtod(digits.constData(), nullptr) : 0.0;
+    }
     QByteArray ascii;
     int j = i;
     if (j < n && (str[j] == QLatin1Char('-') || str[j] == QLatin1Char('+')))
         ascii += char(str[j++].unicode());
-    if (str.mid(j) == QLatin1String("Infinity"))
-        return ascii == "-" ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    // A leading zero followed by octal digits only reads as octal.
+    if (j + 1 < n && str[j] == QLatin1Char('0')) {
+        bool octal = true;
+        double v = 0;
+        for (int k = j; k < n; ++k) {
+            const ushort c = str[k].unicode();
+            if (c < '0' || c > '7') {
+                octal = false;
+                break;
+            }
+            v = v * 8 + (c - '0');
+        }
+        if (octal)
+            return ascii == "-" ? -v : v;
+    }
     bool digits = false, dot = false, exp = false;
     for (; j < n; ++j) {
         const ushort c = str[j].unicode();

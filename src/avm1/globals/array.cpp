@@ -242,6 +242,8 @@ void InstallArray(Runtime& rt)
         size_t i = 0;
         if (i < args.size() && args[i].isObject() && args[i].asObject()->isFunction())
             fn = args[i++].asObject();
+        else if (i < args.size() && !args[i].isNumber())
+            return Value();   // neither a compare function nor flags
         if (i < args.size())
             flags = ToInt32(rt.toNumber(a, args[i]));
         if (fn) {
