@@ -81,6 +81,8 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
         rt_->movieUrl = QUrl::fromLocalFile(fi.absoluteFilePath()).toString();
         rt_->movieFolder = fi.absolutePath();
     }
+    rt_->timeLimitMs = options_.timeLimitMs;
+    rt_->warningOutput = options_.warning;
     if (options_.virtualClock) {
         rt_->timeSource = TimeSource::Virtual;
         rt_->virtualMs = 0;
@@ -339,8 +341,8 @@ void ScriptedMovie::runQueue()
             if (rt_->traceOutput)
                 rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
         } catch (ScriptAbort& e) {
-            if (rt_->traceOutput && !e.reason.isEmpty())
-                rt_->traceOutput(e.reason);
+            if (rt_->warningOutput && !e.reason.isEmpty())
+                rt_->warningOutput(e.reason);
         }
     }
     queue_.clear();
@@ -626,6 +628,10 @@ void ScriptedMovie::mouseButton(bool down)
     broadcast(rt_->mouseObject, down ? "onMouseDown" : "onMouseUp");
     DisplayObject* hit = hitTest(rt_->mouseX, rt_->mouseY);
     if (down) {
+        // A click on an input field gives it the keyboard.
+        rt_->focus = inputFieldAt(rt_->mouseX, rt_->mouseY);
+        if (rt_->focus && !rt_->focus->textState)
+            rt_->clipObject(rt_->focus);
         if (hit) {
             hit->buttonState = 2;
             pressed_ = ptrOf(hit);
@@ -686,17 +692,70 @@ void ScriptedMovie::key(bool down, int keyCode, int ascii)
                         queue_.push_back(Queued{ptrOf(c->parent), act.code, QString(), {}, -1});
         }
     }
+    if (down && keyCode == 8)
+        if (swf::TextFieldState* s = focusedText(); s && !s->text.isEmpty()) {
+            s->text.chop(1);
+            syncVariable(rt_->focus);
+        }
     broadcast(rt_->keyObject, down ? "onKeyDown" : "onKeyUp");
     runQueue();
     userEvent_ = false;
 }
 
-void ScriptedMovie::text(const QString& typed)
+DisplayObject* ScriptedMovie::inputFieldAt(double x, double y) const
+{
+    std::function<DisplayObject*(const DisplayPtr&)> visit = [&](const DisplayPtr& o) -> DisplayObject* {
+        if (!o->visible)
+            return nullptr;
+        for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
+            if (DisplayObject* h = visit(*it))
+                return h;
+        const auto* et = movie_->get<swf::EditTextCharacter>(o->characterId);
+        if (!et || et->readOnly)
+            return nullptr;
+        const QRectF r = StageTransform(o.get()).mapRect(LocalBounds(*movie_, *o));
+        return r.contains(QPointF(x * 20, y * 20)) ? o.get() : nullptr;
+    };
+    return visit(root_);
+}
+
+swf::TextFieldState* ScriptedMovie::focusedText()
 {
     DisplayObject* f = rt_->focus;
-    if (!f || !f->textState)
+    if (!f || !onStage(f, root_.get()))
+        return nullptr;
+    if (!f->textState) {
+        // The field's state starts from its character's text.
+        ClipObject* obj = rt_->clipObject(f);
+        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+        Activation a(*rt_, rt_->version(), globalScope, obj, obj);
+        const Value t = obj->get(a, QStringLiteral("text"));
+        obj->set(a, QStringLiteral("text"), t);
+    }
+    return f->textState.get();
+}
+
+void ScriptedMovie::text(const QString& typed)
+{
+    swf::TextFieldState* s = focusedText();
+    if (!s)
         return;
-    f->textState->text += typed;
+    for (QChar c : typed)
+        if (c.isPrint())
+            s->text += c;
+    syncVariable(rt_->focus);
+}
+
+void ScriptedMovie::syncVariable(DisplayObject* field)
+{
+    // A field bound to a variable keeps the variable in step.
+    const auto* et = movie_->get<swf::EditTextCharacter>(field->characterId);
+    if (!et || et->variableName.isEmpty() || !field->textState || !field->parent)
+        return;
+    ClipObject* owner = rt_->clipObject(field->parent);
+    Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+    Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, owner), owner, owner);
+    SetVariable(a, et->variableName, Value(field->textState->text));
 }
 
 Qt::CursorShape ScriptedMovie::cursor() const

@@ -21,9 +21,12 @@ struct ScriptOptions {
     // interval per frame from zero, so runs repeat exactly.
     bool virtualClock = false;
     std::function<void(const QString&)> trace;      // trace() output, one call per line
+    // What the player reports about scripts it stopped (not trace output).
+    std::function<void(const QString&)> warning;
     QString moviePath;                              // for _url and relative loads
     // Opens a web or mail address; only called while handling the user's input.
     std::function<void(const QString& url)> openExternal;
+    qint64 timeLimitMs = 15000;   // how long one action list may run
 };
 
 class ScriptedMovie : public swf::MovieRuntime {
@@ -73,6 +76,9 @@ private:
     void buttonTransition(swf::DisplayObject* b, quint32 condition, const char* method);
     void broadcast(Object* target, const char* method, Args args = {});
     bool handles(swf::DisplayObject* o) const;
+    swf::DisplayObject* inputFieldAt(double x, double y) const;
+    swf::TextFieldState* focusedText();
+    void syncVariable(swf::DisplayObject* field);
 
     std::shared_ptr<const swf::Movie> movie_;
     swf::DisplayPtr root_;

@@ -260,6 +260,13 @@ Value lessThan(Activation& a, const Value& x, const Value& y)
     return Value(nx < ny);
 }
 
+QString joined(const QString& x, const QString& y)
+{
+    if (qint64(x.size()) + y.size() > Runtime::kMaxStringLength)
+        throw ScriptAbort{QStringLiteral("A script in this movie built a string too long to keep; its actions were stopped.")};
+    return x + y;
+}
+
 Value add2(Activation& a, const Value& x, const Value& y)
 {
     Runtime& rt = a.rt;
@@ -268,7 +275,7 @@ Value add2(Activation& a, const Value& x, const Value& y)
     const Value py = rt.toPrimitive(a, y);
     const Value px = rt.toPrimitive(a, x);
     if (px.isString() || py.isString())
-        return Value(rt.toString(a, px) + rt.toString(a, py));
+        return Value(joined(rt.toString(a, px), rt.toString(a, py)));
     return Value(rt.toNumber(a, px) + rt.toNumber(a, py));
 }
 
@@ -428,6 +435,21 @@ void defineFunction(Activation& a, const std::shared_ptr<const QByteArray>& code
 void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int start, int end, Stack& st, Block& out)
 {
     Runtime& rt = a.rt;
+    // Nested with and try blocks count towards the same limit as calls,
+    // so no action list can nest without end.
+    struct Nesting {
+        int& d;
+        explicit Nesting(int& x) : d(x)
+        {
+            if (++d > 256) {
+                --d;
+                throw ScriptAbort{QStringLiteral("256 levels of recursion were exceeded in one action list.\n"
+                                                 "This is probably an infinite loop.\n"
+                                                 "Further execution of actions has been disabled in this movie.")};
+            }
+        }
+        ~Nesting() { --d; }
+    } nesting(rt.blockDepth);
     const QByteArray& bytes = *code;
     end = std::min(end, int(bytes.size()));
     Bytes r(bytes, start, end);
@@ -630,7 +652,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         }
         case 0x21: {        // StringAdd
             const QString b = rt.toString(a, st.pop()), x = rt.toString(a, st.pop());
-            st.push(Value(x + b));
+            st.push(Value(joined(x, b)));
             break;
         }
         case 0x22: {        // GetProperty

@@ -268,7 +268,7 @@ int ArrayObject::indexOf(const QString& name)
 
 void ArrayObject::setLength(int n)
 {
-    n = std::clamp(n, 0, 1 << 24);
+    n = std::clamp(n, 0, Runtime::kMaxArrayLength);
     elems.resize(size_t(n));
     present.resize(size_t(n), false);
 }
@@ -292,11 +292,11 @@ bool ArrayObject::setSpecial(Activation& a, const QString& name, const Value& v)
     if (name == QLatin1String("length")) {
         const double n = a.rt.toNumber(a, v);
         if (std::isfinite(n) && n >= 0)
-            setLength(int(std::min(n, double(1 << 24))));
+            setLength(int(std::min(n, double(Runtime::kMaxArrayLength))));
         return true;
     }
     const int i = indexOf(name);
-    if (i < 0 || i >= (1 << 24))
+    if (i < 0 || i >= Runtime::kMaxArrayLength)
         return false;
     if (i >= length())
         setLength(i + 1);

@@ -348,7 +348,7 @@ void Runtime::runActions(const std::shared_ptr<const QByteArray>& code, swf::Dis
     Activation a(*this, version < 0 ? version_ : version, scope, target, target);
     const bool outer = callDepth == 0;
     if (outer)
-        deadlineMs = QDateTime::currentMSecsSinceEpoch() + 15000;
+        deadlineMs = QDateTime::currentMSecsSinceEpoch() + timeLimitMs;
     try {
         Execute(a, code, 0, int(code->size()));
     } catch (ScriptThrow& t) {
@@ -357,8 +357,8 @@ void Runtime::runActions(const std::shared_ptr<const QByteArray>& code, swf::Dis
     } catch (ScriptAbort& e) {
         if (!outer)
             throw;
-        if (traceOutput && !e.reason.isEmpty())
-            traceOutput(e.reason);
+        if (warningOutput && !e.reason.isEmpty())
+            warningOutput(e.reason);
     }
     if (outer)
         deadlineMs = 0;

@@ -58,9 +58,17 @@ public:
     swf::DisplayObject* root() const { return root_; }
 
     // --- Heap ---
+    // Limits no real movie reaches, so a hostile script cannot take all
+    // memory: objects alive at once, characters in one string, elements
+    // in one array.
+    static constexpr size_t kMaxObjects = 2'000'000;
+    static constexpr int kMaxStringLength = 1 << 26;
+    static constexpr int kMaxArrayLength = 1 << 21;
     template <class T, class... A>
     T* make(A&&... args)
     {
+        if (heap_.size() >= kMaxObjects)
+            throw ScriptAbort{QStringLiteral("A script in this movie made too many objects; its actions were stopped.")};
         auto p = std::make_unique<T>(std::forward<A>(args)...);
         T* raw = p.get();
         heap_.push_back(std::move(p));
@@ -127,10 +135,13 @@ public:
     // Runs an action block on a timeline (frame, clip event, button action).
     void runActions(const std::shared_ptr<const QByteArray>& code, swf::DisplayObject* clip, int version = -1);
     int callDepth = 0;
+    int blockDepth = 0;               // nested action blocks (calls, with, try)
     bool aborted = false;             // execution disabled after a fatal limit
     qint64 actionCount = 0;
     qint64 deadlineMs = 0;            // wall-clock limit of the running action list
+    qint64 timeLimitMs = 15000;       // how long one action list may run
     std::function<void(const QString&)> traceOutput;
+    std::function<void(const QString&)> warningOutput;   // scripts stopped by a limit
     QString movieUrl;      // file:/// address of the movie
     QString movieFolder;   // where relative loads look
 

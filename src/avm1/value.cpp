@@ -89,33 +89,6 @@ double StringToNumber(const QString& str, int version)
         ++i;
     if (i == n)
         return version >= 5 ? nan : 0.0;
-    // Hexadecimal: 0x... with an optional sign before it.
-    {
-        int j = i;
-        bool neg = false;
-        if (j < n && (str[j] == QLatin1Char('-') || str[j] == QLatin1Char('+'))) {
-            neg = str[j] == QLatin1Char('-');
-            ++j;
-        }
-        if (j + 1 < n && str[j] == QLatin1Char('0') && (str[j + 1] == QLatin1Char('x') || str[j + 1] == QLatin1Char('X'))) {
-            j += 2;
-            double v = 0;
-            int digits = 0;
-            for (; j < n; ++j, ++digits) {
-                const int d = QChar(str[j]).isDigit() ? str[j].unicode() - '0'
-                              : (str[j].toLower().unicode() >= 'a' && str[j].toLower().unicode() <= 'f')
-                                  ? str[j].toLower().unicode() - 'a' + 10 : -1;
-                if (d < 0)
-                    return nan;
-                v = v * 16 + d;
-            }
-            if (!digits)
-                return nan;
-            // The Flash Player reads hex as a signed 32-bit value.
-            v = double(int32_t(uint32_t(std::fmod(v, 4294967296.0))));
-            return neg ? -v : v;
-        }
-    }
     if (version < 5) {
         // Version 4 reads the decimal number at the start and ignores the
         // rest; no number at all reads as 0.
@@ -148,6 +121,33 @@ double StringToNumber(const QString& str, int version)
             }
         }
         return any ? std::strtod(digits.constData(), nullptr) : 0.0;
+    }
+    // Hexadecimal: 0x... with an optional sign before it.
+    {
+        int j = i;
+        bool neg = false;
+        if (j < n && (str[j] == QLatin1Char('-') || str[j] == QLatin1Char('+'))) {
+            neg = str[j] == QLatin1Char('-');
+            ++j;
+        }
+        if (j + 1 < n && str[j] == QLatin1Char('0') && (str[j + 1] == QLatin1Char('x') || str[j + 1] == QLatin1Char('X'))) {
+            j += 2;
+            double v = 0;
+            int digits = 0;
+            for (; j < n; ++j, ++digits) {
+                const int d = QChar(str[j]).isDigit() ? str[j].unicode() - '0'
+                              : (str[j].toLower().unicode() >= 'a' && str[j].toLower().unicode() <= 'f')
+                                  ? str[j].toLower().unicode() - 'a' + 10 : -1;
+                if (d < 0)
+                    return nan;
+                v = v * 16 + d;
+            }
+            if (!digits)
+                return nan;
+            // The Flash Player reads hex as a signed 32-bit value.
+            v = double(int32_t(uint32_t(std::fmod(v, 4294967296.0))));
+            return neg ? -v : v;
+        }
     }
     QByteArray ascii;
     int j = i;

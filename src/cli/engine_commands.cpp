@@ -177,6 +177,7 @@ swf::MovieRuntimeFactory headlessScripts(const QString& path, std::function<void
     so.virtualClock = true;
     so.moviePath = path;
     so.trace = std::move(trace);
+    so.warning = [](const QString& w) { std::fprintf(stderr, "plovex-cli: %s\n", qPrintable(QString(w).replace(QLatin1Char('\n'), QLatin1Char(' ')))); };
     return avm1::ScriptedMovies(so);
 }
 

@@ -1,7 +1,12 @@
 #include "player/shockwave_flash.h"
 
+#include "avm1/frame_loop.h"
+#include "platform/desktop.h"
 #include "platform/errors.h"
 
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -38,6 +43,8 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_InputMethodEnabled);
     playTimer_.setTimerType(Qt::PreciseTimer);
     playTimer_.setSingleShot(true);
     connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { playClockTick(); }));
@@ -66,8 +73,13 @@ void TShockwaveFlash::SetMovie(const QString& path)
         // broken file does.
         movie.reset();
     }
-    player_ = movie ? swf::Player(movie) : swf::Player();
+    avm1::ScriptOptions scripts;
+    scripts.moviePath = path;
+    // Pages and mail addresses a movie opens in answer to a click or key.
+    scripts.openExternal = [](const QString& url) { desktop().openUrl(QUrl(url)); };
+    player_ = movie ? swf::Player(movie, avm1::ScriptedMovies(scripts)) : swf::Player();
     loaded_ = movie != nullptr;
+    updateCursor();
     update();
     setPlaying(TotalFrames() > 0);
 }
@@ -235,6 +247,158 @@ void TShockwaveFlash::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     PaintTo(painter);
+}
+
+QPointF TShockwaveFlash::toStage(const QPointF& p) const
+{
+    const QTransform view = swf::ViewTransform(player_.info().stageRect, QSizeF(size()), renderOptions());
+    bool ok = false;
+    const QTransform inverse = view.inverted(&ok);
+    return ok ? inverse.map(p) : p;
+}
+
+void TShockwaveFlash::updateCursor()
+{
+    swf::MovieRuntime* rt = player_.scripts();
+    if (!rt) {
+        unsetCursor();
+        return;
+    }
+    setCursor(rt->mouseHidden() ? Qt::BlankCursor : rt->cursor());
+}
+
+void TShockwaveFlash::mousePressEvent(QMouseEvent* event)
+{
+    swf::MovieRuntime* rt = player_.scripts();
+    if (!rt || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    const QPointF p = toStage(event->position());
+    rt->mouseMove(p.x(), p.y());
+    rt->mouseButton(true);
+    updateCursor();
+    update();
+}
+
+void TShockwaveFlash::mouseReleaseEvent(QMouseEvent* event)
+{
+    swf::MovieRuntime* rt = player_.scripts();
+    if (!rt || event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const QPointF p = toStage(event->position());
+    rt->mouseMove(p.x(), p.y());
+    rt->mouseButton(false);
+    updateCursor();
+    update();
+}
+
+void TShockwaveFlash::mouseMoveEvent(QMouseEvent* event)
+{
+    swf::MovieRuntime* rt = player_.scripts();
+    if (!rt) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPointF p = toStage(event->position());
+    rt->mouseMove(p.x(), p.y());
+    updateCursor();
+    update();
+}
+
+namespace {
+
+// The Flash Player's key codes (the Windows virtual keys) for Qt's keys.
+int flashKeyCode(int key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key;   // 65..90
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key;   // 48..57
+    switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Semicolon: case Qt::Key_Colon: return 186;
+    case Qt::Key_Equal: case Qt::Key_Plus: return 187;
+    case Qt::Key_Comma: case Qt::Key_Less: return 188;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
+    case Qt::Key_Period: case Qt::Key_Greater: return 190;
+    case Qt::Key_Slash: case Qt::Key_Question: return 191;
+    case Qt::Key_QuoteLeft: case Qt::Key_AsciiTilde: return 192;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 219;
+    case Qt::Key_Backslash: case Qt::Key_Bar: return 220;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 221;
+    case Qt::Key_Apostrophe: case Qt::Key_QuoteDbl: return 222;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+bool TShockwaveFlash::forwardKey(QKeyEvent* event, bool down)
+{
+    swf::MovieRuntime* rt = player_.scripts();
+    if (!rt)
+        return false;
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const int key = event->key();
+    // The window's shortcuts and the function keys stay with the window.
+    if ((mods && key != Qt::Key_Control && key != Qt::Key_Alt) || (key >= Qt::Key_F1 && key <= Qt::Key_F35))
+        return false;
+    const int code = flashKeyCode(key);
+    const QString text = event->text();
+    const int ascii = text.size() == 1 ? text[0].unicode() : 0;
+    if (!code && !ascii)
+        return false;
+    rt->key(down, code, ascii);
+    if (down && !text.isEmpty() && text[0].isPrint())
+        rt->text(text);
+    updateCursor();
+    update();
+    return true;
+}
+
+void TShockwaveFlash::keyPressEvent(QKeyEvent* event)
+{
+    if (!forwardKey(event, true))
+        QWidget::keyPressEvent(event);
+}
+
+void TShockwaveFlash::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!forwardKey(event, false))
+        QWidget::keyReleaseEvent(event);
+}
+
+void TShockwaveFlash::inputMethodEvent(QInputMethodEvent* event)
+{
+    // Text composed with the desktop's input method (Chinese, for one).
+    if (swf::MovieRuntime* rt = player_.scripts(); rt && !event->commitString().isEmpty()) {
+        rt->text(event->commitString());
+        update();
+    }
+    event->accept();
 }
 
 double TShockwaveFlash::framePeriod() const

@@ -87,11 +87,26 @@ public:
     int FrameInterval() const;
     bool PlayTimerActive() const { return playTimer_.isActive(); }
 
+    // The movie's scripts, when it has any and they run (for tests).
+    swf::MovieRuntime* Scripts() const { return player_.scripts(); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The left button, moves, keys and typed text go to the movie; the
+    // right button stays with the context menu and shortcuts with Ctrl or
+    // Alt, and the function keys, stay with the main window.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     swf::RenderOptions renderOptions() const;
+    QPointF toStage(const QPointF& widgetPoint) const;
+    void updateCursor();
+    bool forwardKey(QKeyEvent* event, bool down);
     void setPlaying(bool playing);
     void playClockTick();
     double framePeriod() const;   // milliseconds

@@ -748,6 +748,7 @@ void Loader::defineEditText(const Tag& t)
     c->wordWrap = f1 & 0x40;
     c->multiline = f1 & 0x20;
     c->password = f1 & 0x10;
+    c->readOnly = f1 & 0x08;
     const bool hasFontClass = f2 & 0x80, hasLayout = f2 & 0x20;
     c->autoSize = f2 & 0x40;
     c->border = f2 & 0x08;

@@ -119,7 +119,7 @@ struct TextCharacter final : Character {
 struct EditTextCharacter final : Character {
     CharacterKind kind() const override { return CharacterKind::EditText; }
     Rect bounds;
-    bool wordWrap = false, multiline = false, password = false, border = false, html = false,
+    bool wordWrap = false, multiline = false, password = false, border = false, html = false, readOnly = false,
          useOutlines = false, autoSize = false, hasFont = false;
     int fontId = 0;
     double fontHeight = 240;   // twips

@@ -736,7 +736,16 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         drawText(p, *static_cast<const TextCharacter*>(c), m, use);
         break;
     case CharacterKind::EditText:
-        drawEditText(p, *static_cast<const EditTextCharacter*>(c), m, use);
+        if (o.textState) {
+            // A field whose text a script or the user changed.
+            EditTextCharacter shown = *static_cast<const EditTextCharacter*>(c);
+            shown.text = o.textState->text;
+            shown.html = false;
+            shown.color = o.textState->color;
+            drawEditText(p, shown, m, use);
+        } else {
+            drawEditText(p, *static_cast<const EditTextCharacter*>(c), m, use);
+        }
         break;
     case CharacterKind::Video:
         drawVideo(p, *static_cast<const VideoCharacter*>(c), o.ratio, m, use);

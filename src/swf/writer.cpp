@@ -728,6 +728,138 @@ void TagStream::placeObject2(const PlaceObject& p)
     tag(p.version >= 3 ? kPlaceObject3 : kPlaceObject2, EncodePlaceObject(p));
 }
 
+void TagStream::doAction(const ActionWriter& actions)
+{
+    tag(kDoAction, actions.bytes());
+}
+
+void TagStream::doInitAction(int spriteId, const ActionWriter& actions)
+{
+    BitWriter w;
+    w.u16(uint16_t(spriteId));
+    w.bytes(actions.bytes());
+    tag(kDoInitAction, w.data());
+}
+
+// --- Actions ---------------------------------------------------------------------
+
+ActionWriter& ActionWriter::op(uint8_t code)
+{
+    data_.append(char(code));
+    return *this;
+}
+
+ActionWriter& ActionWriter::op(uint8_t code, const QByteArray& data)
+{
+    data_.append(char(code));
+    data_.append(char(data.size() & 0xff));
+    data_.append(char((data.size() >> 8) & 0xff));
+    data_.append(data);
+    return *this;
+}
+
+ActionWriter& ActionWriter::push(const QString& s)
+{
+    QByteArray d(1, '\0');
+    d.append(s.toUtf8());
+    d.append('\0');
+    return op(0x96, d);
+}
+
+ActionWriter& ActionWriter::push(double n)
+{
+    // Doubles in Push keep their high 32 bits first.
+    quint64 bits;
+    std::memcpy(&bits, &n, 8);
+    BitWriter w;
+    w.u8(6);
+    w.u32(uint32_t(bits >> 32));
+    w.u32(uint32_t(bits));
+    return op(0x96, w.data());
+}
+
+ActionWriter& ActionWriter::pushInt(int32_t n)
+{
+    BitWriter w;
+    w.u8(7);
+    w.u32(uint32_t(n));
+    return op(0x96, w.data());
+}
+
+ActionWriter& ActionWriter::pushBool(bool b)
+{
+    return op(0x96, QByteArray::fromRawData(b ? "\x05\x01" : "\x05\x00", 2));
+}
+
+ActionWriter& ActionWriter::pushUndefined()
+{
+    return op(0x96, QByteArray(1, '\x03'));
+}
+
+ActionWriter& ActionWriter::pushNull()
+{
+    return op(0x96, QByteArray(1, '\x02'));
+}
+
+ActionWriter& ActionWriter::pushRegister(int reg)
+{
+    QByteArray d(1, '\x04');
+    d.append(char(reg));
+    return op(0x96, d);
+}
+
+ActionWriter& ActionWriter::gotoFrame(int frame)
+{
+    BitWriter w;
+    w.u16(uint16_t(frame));
+    return op(0x81, w.data());
+}
+
+ActionWriter& ActionWriter::jump(int16_t offset)
+{
+    BitWriter w;
+    w.s16(offset);
+    return op(0x99, w.data());
+}
+
+ActionWriter& ActionWriter::ifTrue(int16_t offset)
+{
+    BitWriter w;
+    w.s16(offset);
+    return op(0x9D, w.data());
+}
+
+ActionWriter& ActionWriter::defineFunction(const QString& name, const QStringList& params, const ActionWriter& body)
+{
+    QByteArray d = name.toUtf8();
+    d.append('\0');
+    BitWriter w;
+    w.u16(uint16_t(params.size()));
+    d.append(w.data());
+    for (const QString& p : params) {
+        d.append(p.toUtf8());
+        d.append('\0');
+    }
+    BitWriter size;
+    size.u16(uint16_t(body.size()));
+    d.append(size.data());
+    op(0x9B, d);
+    data_.append(body.body());
+    return *this;
+}
+
+ActionWriter& ActionWriter::callMethod(int argCount, const QString& object, const QString& method)
+{
+    pushInt(argCount).push(object).getVariable().push(method);
+    return op(0x52);
+}
+
+ActionWriter& ActionWriter::callFunction(int argCount, const QString& name)
+{
+    pushInt(argCount).push(name);
+    return op(0x3D);
+}
+
 void TagStream::removeObject2(int depth)
 {
     BitWriter w;
@@ -820,6 +952,50 @@ void SwfWriter::defineSprite(int id, const TagStream& inner)
     w.bytes(inner.data());
     w.u16(0);   // End
     tag(kDefineSprite, w.data());
+}
+
+void SwfWriter::defineButton2(int id, const std::vector<ButtonRecordSpec>& records,
+                              const std::vector<std::pair<quint32, ActionWriter>>& actions, bool trackAsMenu)
+{
+    BitWriter w;
+    w.u16(uint16_t(id));
+    w.u8(trackAsMenu ? 1 : 0);
+    QByteArray recs;
+    for (const ButtonRecordSpec& r : records) {
+        BitWriter rw;
+        rw.u8(uint8_t((r.up ? 1 : 0) | (r.over ? 2 : 0) | (r.down ? 4 : 0) | (r.hit ? 8 : 0)));
+        rw.u16(uint16_t(r.characterId));
+        rw.u16(uint16_t(r.depth));
+        rw.matrix(r.matrix);
+        rw.colorTransform(ColorTransform(), true);
+        recs.append(rw.data());
+    }
+    recs.append(char(0));
+    // The offset counts from its own field to the first condition record.
+    w.u16(actions.empty() ? 0 : uint16_t(recs.size() + 2));
+    w.bytes(recs);
+    for (size_t i = 0; i < actions.size(); ++i) {
+        const QByteArray code = actions[i].second.bytes();
+        BitWriter cw;
+        const bool last = i + 1 == actions.size();
+        cw.u16(last ? 0 : uint16_t(code.size() + 4));
+        cw.u8(uint8_t(actions[i].first & 0xff));
+        cw.u8(uint8_t((actions[i].first >> 8) & 0xff));
+        w.bytes(cw.data());
+        w.bytes(code);
+    }
+    tag(kDefineButton2, w.data());
+}
+
+void SwfWriter::exportAssets(const std::vector<std::pair<int, QString>>& names)
+{
+    BitWriter w;
+    w.u16(uint16_t(names.size()));
+    for (const auto& [id, name] : names) {
+        w.u16(uint16_t(id));
+        w.string(name);
+    }
+    tag(kExportAssets, w.data());
 }
 
 void SwfWriter::defineBitsLossless(int id, const QImage& image)

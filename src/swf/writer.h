@@ -14,6 +14,8 @@
 
 #include "swf/format.h"
 
+#include <QStringList>
+
 namespace plovex::swf {
 
 // Writes bit fields most significant bit first, and little-endian values.
@@ -93,6 +95,48 @@ QByteArray EncodeFillStyle(const FillStyle& f, int shapeVersion);
 QByteArray EncodePlaceObject(const PlaceObject& p);            // PlaceObject2 or 3 by p.version
 QByteArray EncodeFilters(const std::vector<Filter>& filters);
 
+// Action bytes (DoAction, button and clip actions), written the way the
+// Flash authoring tool writes them.
+class ActionWriter {
+public:
+    ActionWriter& op(uint8_t code);                       // an action without data
+    ActionWriter& op(uint8_t code, const QByteArray& data);
+    ActionWriter& push(const QString& s);
+    ActionWriter& push(double n);
+    ActionWriter& pushInt(int32_t n);
+    ActionWriter& pushBool(bool b);
+    ActionWriter& pushUndefined();
+    ActionWriter& pushNull();
+    ActionWriter& pushRegister(int reg);
+    ActionWriter& trace() { return op(0x26); }
+    ActionWriter& getVariable() { return op(0x1C); }
+    ActionWriter& setVariable() { return op(0x1D); }
+    ActionWriter& stop() { return op(0x07); }
+    ActionWriter& play() { return op(0x06); }
+    ActionWriter& gotoFrame(int frame);                   // GotoFrame, from 0
+    ActionWriter& jump(int16_t offset);                   // relative to the next action
+    ActionWriter& ifTrue(int16_t offset);
+    // DefineFunction (version 1) with its body.
+    ActionWriter& defineFunction(const QString& name, const QStringList& params, const ActionWriter& body);
+    // obj.method(args): arguments must be pushed last to first before.
+    ActionWriter& callMethod(int argCount, const QString& object, const QString& method);
+    ActionWriter& callFunction(int argCount, const QString& name);
+    int size() const { return int(data_.size()); }
+    // The bytes with the closing End action.
+    QByteArray bytes() const { return data_ + QByteArray(1, '\0'); }
+    const QByteArray& body() const { return data_; }
+
+private:
+    QByteArray data_;
+};
+
+struct ButtonRecordSpec {
+    int characterId = 0;
+    int depth = 1;
+    bool up = true, over = true, down = true, hit = true;
+    Matrix matrix;
+};
+
 // A stream of tags: the body of a movie or of a sprite.
 class TagStream {
 public:
@@ -101,6 +145,8 @@ public:
     void placeObject2(const PlaceObject& p);   // version 2 or 3 by p.version (set 3 for filters/blend)
     void removeObject2(int depth);
     void removeObject(int characterId, int depth);
+    void doAction(const ActionWriter& actions);
+    void doInitAction(int spriteId, const ActionWriter& actions);
     // One encoded picture of a video stream (VideoFrame).
     void videoFrame(int streamId, int frameNum, const QByteArray& data);
     int frames() const { return frames_; }
@@ -127,6 +173,10 @@ public:
     // DefineShape (1..4 by version; 0 picks the smallest that fits the styles).
     void defineShape(int id, const ShapeData& shape, int version = 0);
     void defineSprite(int id, const TagStream& inner);
+    // DefineButton2 with one action list for each condition mask given.
+    void defineButton2(int id, const std::vector<ButtonRecordSpec>& records,
+                       const std::vector<std::pair<quint32, ActionWriter>>& actions, bool trackAsMenu = false);
+    void exportAssets(const std::vector<std::pair<int, QString>>& names);
     void defineBitsLossless(int id, const QImage& image);   // DefineBitsLossless2 (32-bit, with alpha)
     void defineBitsJpeg2(int id, const QByteArray& jpeg);
     // Sounds: format 0..15 as in the file (0 raw, 1 ADPCM, 2 MP3, 3 raw LE ...),

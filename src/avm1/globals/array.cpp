@@ -36,6 +36,8 @@ QString joinOf(Activation& a, Object* o, const QString& sep)
             out += a.rt.toString(a, v);
         else if (a.version >= 7)
             out += QStringLiteral("undefined");
+        if (out.size() > Runtime::kMaxStringLength)
+            throw ScriptAbort{QStringLiteral("A script in this movie built a string too long to keep; its actions were stopped.")};
     }
     return out;
 }

@@ -68,8 +68,11 @@ void InstallString(Runtime& rt)
     });
     proto->defineNative(rt, QStringLiteral("concat"), [&rt](Activation& a, Object* self, Args& args) -> Value {
         QString s = thisString(a, self);
-        for (const Value& v : args)
+        for (const Value& v : args) {
             s += rt.toString(a, v);
+            if (s.size() > Runtime::kMaxStringLength)
+                throw ScriptAbort{QStringLiteral("A script in this movie built a string too long to keep; its actions were stopped.")};
+        }
         return Value(s);
     });
     proto->defineNative(rt, QStringLiteral("indexOf"), [&rt](Activation& a, Object* self, Args& args) -> Value {

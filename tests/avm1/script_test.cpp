@@ -1,0 +1,191 @@
+// Scripted movies built with the project's writer, run through the frame
+// loop with their trace output collected.
+
+#include "avm1/frame_loop.h"
+#include "swf/fixtures.h"
+#include "swf/player.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+namespace plovex::avm1 {
+namespace {
+
+using swf::ActionWriter;
+using swf::SwfWriter;
+
+struct Run {
+    QStringList lines;
+    QStringList warnings;
+    std::unique_ptr<swf::Player> player;
+};
+
+// Loads the movie with its scripts; trace output goes to lines.
+std::unique_ptr<Run> Start(const QByteArray& bytes, qint64 timeLimitMs = 15000)
+{
+    auto run = std::make_unique<Run>();
+    ScriptOptions o;
+    o.virtualClock = true;
+    o.timeLimitMs = timeLimitMs;
+    QStringList* lines = &run->lines;
+    o.trace = [lines](const QString& l) { lines->append(l); };
+    QStringList* warnings = &run->warnings;
+    o.warning = [warnings](const QString& w) { warnings->append(w); };
+    run->player = std::make_unique<swf::Player>(swf::LoadMovie(bytes), ScriptedMovies(o));
+    return run;
+}
+
+swf::WriterOptions Options(int version = 10)
+{
+    swf::WriterOptions o;
+    o.version = version;
+    o.frameSize = swf::Rect{0, 200 * 20, 0, 100 * 20};
+    o.frameRate = 10;
+    return o;
+}
+
+TEST(Avm1Script, StopOnAFrameHoldsTheTimelineThere)
+{
+    SwfWriter w(Options());
+    for (int f = 0; f < 12; ++f) {
+        if (f == 9)
+            w.doAction(ActionWriter().stop());
+        w.showFrame();
+    }
+    auto run = Start(w.finish());
+    run->player->advance(20);
+    EXPECT_EQ(run->player->currentFrame(), 9);
+}
+
+TEST(Avm1Script, ArithmeticStringsAndFunctionCallsTrace)
+{
+    ActionWriter body;
+    body.push(QStringLiteral("a")).getVariable().push(QStringLiteral("b")).getVariable().op(0x47).op(0x3E);
+    ActionWriter a;
+    a.defineFunction(QStringLiteral("sum"), {QStringLiteral("a"), QStringLiteral("b")}, body);
+    a.push(3.0).push(4.0).callFunction(2, QStringLiteral("sum")).trace();                 // 7
+    a.push(QStringLiteral("x")).push(1.5).op(0x47).trace();                              // x1.5
+    a.push(1.0).push(3.0).op(0x0D).trace();                                              // 1/3
+    a.push(QStringLiteral("10")).push(QStringLiteral("9")).op(0x48).trace();             // "10" < "9": true
+    a.pushInt(2).pushInt(1).pushInt(2).op(0x42).push(QStringLiteral("length")).op(0x4E).trace();   // 2
+    a.pushUndefined().trace();
+    SwfWriter w(Options());
+    w.doAction(a);
+    w.showFrame();
+    auto run = Start(w.finish());
+    EXPECT_EQ(run->lines, (QStringList{"7", "x1.5", "0.333333333333333", "true", "2", "undefined"}));
+}
+
+TEST(Avm1Script, FrameActionsRunOncePerFrameInOrder)
+{
+    SwfWriter w(Options());
+    for (int f = 0; f < 3; ++f) {
+        w.doAction(ActionWriter().push(QStringLiteral("frame %1").arg(f + 1)).trace());
+        w.showFrame();
+    }
+    auto run = Start(w.finish());
+    run->player->advance(3);
+    EXPECT_EQ(run->lines, (QStringList{"frame 1", "frame 2", "frame 3", "frame 1"}));
+}
+
+TEST(Avm1Script, GoingBackToAFrameRunsItsScriptOnce)
+{
+    SwfWriter w(Options());
+    w.doAction(ActionWriter().stop());
+    w.showFrame();
+    w.doAction(ActionWriter().push(QStringLiteral("two")).trace());
+    w.showFrame();
+    w.doAction(ActionWriter().push(QStringLiteral("three")).trace());
+    w.showFrame();
+    auto run = Start(w.finish());
+    run->player->gotoFrame(2);
+    run->player->gotoFrame(1);
+    EXPECT_EQ(run->lines, (QStringList{"three", "two"}));
+    EXPECT_EQ(run->player->currentFrame(), 1);
+}
+
+TEST(Avm1Script, HostileScriptsAreStoppedAndThePlayerGoesOn)
+{
+    // An endless loop, endless recursion and a string doubled without end:
+    // each is cut off, and later frames still run.
+    ActionWriter loop;
+    loop.jump(-5);
+    ActionWriter recurse;
+    recurse.defineFunction(QStringLiteral("f"), {}, ActionWriter().callFunction(0, QStringLiteral("f")));
+    recurse.callFunction(0, QStringLiteral("f"));
+    ActionWriter doubling;
+    doubling.push(QStringLiteral("s")).push(QStringLiteral("xxxxxxxxxxxxxxxx")).setVariable();
+    for (int i = 0; i < 40; ++i)   // s = s + s
+        doubling.push(QStringLiteral("s")).push(QStringLiteral("s")).getVariable().push(QStringLiteral("s")).getVariable().op(0x47).setVariable();
+    // Endless recursion disables the movie's actions for good, as the
+    // Flash Player does; the others stop only the list that ran on.
+    const struct {
+        const char* name;
+        ActionWriter code;
+        bool laterFramesRun;
+    } cases[] = {{"loop", loop, true}, {"recursion", recurse, false}, {"doubling", doubling, true}};
+    for (const auto& c : cases) {
+        SwfWriter w(Options(7));
+        w.doAction(c.code);
+        w.showFrame();
+        w.doAction(ActionWriter().push(QStringLiteral("after")).trace());
+        w.showFrame();
+        QElapsedTimer t;
+        t.start();
+        auto run = Start(w.finish(), 300);
+        run->player->advance(1);
+        EXPECT_LT(t.elapsed(), 60000) << c.name;
+        EXPECT_EQ(run->lines, c.laterFramesRun ? QStringList{"after"} : QStringList{}) << c.name;
+        EXPECT_FALSE(run->warnings.isEmpty()) << c.name;
+    }
+}
+
+TEST(Avm1Script, ButtonClickRunsItsActionAndShowsTheHandCursor)
+{
+    SwfWriter w(Options());
+    w.defineShape(1, swf::test::RectShape(QRectF(0, 0, 50, 50), Qt::red));
+    ActionWriter onRelease;
+    onRelease.push(QStringLiteral("clicked")).trace().gotoFrame(2);
+    w.defineButton2(2, {swf::ButtonRecordSpec{1, 1}}, {{swf::kCondOverDownToOverUp, onRelease}});
+    w.placeObject2(swf::PlaceNew(2, 1, swf::Translate(200, 200)));
+    w.doAction(ActionWriter().stop());
+    w.showFrame();
+    w.showFrame();
+    w.doAction(ActionWriter().push(QStringLiteral("frame 3")).trace().stop());
+    w.showFrame();
+    auto run = Start(w.finish());
+    swf::MovieRuntime* rt = run->player->scripts();
+    ASSERT_NE(rt, nullptr);
+    rt->mouseMove(150, 80);   // outside
+    EXPECT_EQ(rt->cursor(), Qt::ArrowCursor);
+    rt->mouseMove(20, 20);    // over the button
+    EXPECT_EQ(rt->cursor(), Qt::PointingHandCursor);
+    rt->mouseButton(true);
+    rt->mouseButton(false);
+    EXPECT_EQ(run->lines, (QStringList{"clicked", "frame 3"}));
+    EXPECT_EQ(run->player->currentFrame(), 2);
+}
+
+TEST(Avm1Script, KeyListenersHearKeys)
+{
+    ActionWriter a;
+    // var l = {}; l.onKeyDown = function () { trace(Key.getCode()); }; Key.addListener(l);
+    a.push(QStringLiteral("l")).pushInt(0).op(0x43).setVariable();
+    ActionWriter handler;
+    handler.pushInt(0).push(QStringLiteral("Key")).getVariable().push(QStringLiteral("getCode")).op(0x52).trace();
+    a.push(QStringLiteral("l")).getVariable().push(QStringLiteral("onKeyDown"));
+    a.defineFunction(QString(), {}, handler);
+    a.op(0x4F);
+    a.push(QStringLiteral("l")).getVariable().pushInt(1).push(QStringLiteral("Key")).getVariable().push(QStringLiteral("addListener")).op(0x52).op(0x17);
+    SwfWriter w(Options());
+    w.doAction(a);
+    w.showFrame();
+    auto run = Start(w.finish());
+    run->player->scripts()->key(true, 65, 'a');
+    run->player->scripts()->key(false, 65, 'a');
+    EXPECT_EQ(run->lines, (QStringList{"65"}));
+}
+
+} // namespace
+} // namespace plovex::avm1
