@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libxcb1-dev qt6-translations-l10n
   zlib1g-dev liblzma-dev libjpeg62-turbo-dev libgif-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/qt_translations.h"
 #include "app/splash_form.h"
 #include "app/ui_font.h"
 #include "platform/errors.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Plovex"));
     QFont font = plovex::UiFont(12);
     QApplication::setFont(font);
+    plovex::InstallQtTranslations();
     plovex::InstallWidgetSeams();
 
     auto* splash = new plovex::TSplashFrm;

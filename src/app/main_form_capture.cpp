@@ -13,6 +13,8 @@
 #include "player/shockwave_flash.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 
 namespace plovex {
 
@@ -84,8 +86,23 @@ void TMFrm::mnuCaptureSaveClick()
     SaveD.defaultExt = QString();
     SaveD.filter = kImageFilter;
     if (prompts().execute(SaveD)) {
-        const QString fileName = SaveD.fileName;
-        SaveFrameImage(FileExtension(fileName), fileName);
+        QString fileName = SaveD.fileName;
+        QString extension = FileExtension(fileName);
+        bool write = true;
+        if (!ImageFormatForExtension(extension)) {
+            // A name with another extension ("x.png", "x.jpeg") gets the
+            // extension of the type chosen in the dialog added and is written
+            // in that format, rather than not at all. The dialog's overwrite
+            // question was about the name without it, so it is asked here.
+            extension = FilterExtension(SaveD.filter, SaveD.filterIndex);
+            if (!ImageFormatForExtension(extension))
+                extension = FilterExtension(SaveD.filter, 1);
+            fileName += extension;
+            if (QFileInfo::exists(fileName))
+                write = prompts().confirm(QStringLiteral("文件“%1”已存在，要替换它吗？").arg(QDir::toNativeSeparators(fileName)));
+        }
+        if (write)
+            SaveFrameImage(extension, fileName);
     }
     if (wasPlaying)
         FlashMain->Play();

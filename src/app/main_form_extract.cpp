@@ -97,7 +97,11 @@ void TMFrm::mnuCaptureSoundClick()
     const QString movie = FlashMain->Movie();
     const QString folder = QFileInfo(SaveD.fileName).absolutePath();
     WaitCursor wait;
-    ExtractSwfSounds(movie, folder);
+    // Compressed movies are taken too (they are what most movies are); only
+    // a file that is no movie at all gets the "not a SWF file" message.
+    SoundExtractionOptions options;
+    options.acceptCompressed = true;
+    ExtractSwfSounds(movie, folder, options);
 }
 
 void TMFrm::mnuFileExeToSwfClick()

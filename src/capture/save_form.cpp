@@ -7,6 +7,7 @@
 #include "platform/prompts.h"
 #include "platform/safefile.h"
 #include "player/shockwave_flash.h"
+#include "sources/shell_tree.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -23,15 +24,12 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
-#include <QTreeWidget>
 #include <cmath>
 
 namespace plovex {
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kFilledRole = Qt::UserRole + 1;
 constexpr int kDefaultInterval = 9;   // "1.0秒"
 
 const QString kStopped = QStringLiteral("确定");
@@ -99,9 +97,10 @@ TSaveFrm::TSaveFrm(TShockwaveFlash* flash, QWidget* parent)
     GroupBox1 = named(new QGroupBox(QStringLiteral("请选择保存路径"), this), "GroupBox1");
     auto* treeLayout = new QVBoxLayout(GroupBox1);
     treeLayout->setContentsMargins(4, 4, 4, 4);
-    ShellTreeView1 = named(new QTreeWidget(GroupBox1), "ShellTreeView1");
-    ShellTreeView1->setHeaderHidden(true);
-    ShellTreeView1->setRootIsDecorated(false);   // no lines at the root
+    // The main window's folder tree, folders only: the home folder, the file
+    // system's root and the mounted drives, so every writable folder is there.
+    ShellTreeView1 = named(new TShellTreeView(GroupBox1, TShellTreeView::Listing::FoldersOnly), "ShellTreeView1");
+    ShellTreeView1->setDragEnabled(false);
     ShellTreeView1->setContextMenuPolicy(Qt::PreventContextMenu);
     treeLayout->addWidget(ShellTreeView1);
     row->addWidget(GroupBox1, 3);
@@ -154,83 +153,34 @@ TSaveFrm::TSaveFrm(TShockwaveFlash* flash, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    // The tree starts at the desktop folder, which is selected, so it is the
-    // target until the user chooses another.
-    const QString root = DesktopFolder();
-    QTreeWidgetItem* rootItem = addFolderItem(nullptr, root, QFileInfo(root).fileName().isEmpty() ? root : QFileInfo(root).fileName());
-    rootItem->setExpanded(true);
-
-    connect(ShellTreeView1, &QTreeWidget::itemExpanded, this, Guarded([this](QTreeWidgetItem* item) { fillChildren(item); }));
     connect(ShellTreeView1, &QTreeWidget::currentItemChanged, this, Guarded([this] { ShellTreeView1Change(); }));
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, Guarded([this] { ComboBox1Change(); }));
     connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
     connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
 
-    ShellTreeView1->setCurrentItem(rootItem);
+    // The desktop folder is selected, so it is the target until the user
+    // chooses another.
+    SelectFolder(DesktopFolder());
 }
 
 TSaveFrm::~TSaveFrm() = default;
 
-QTreeWidgetItem* TSaveFrm::addFolderItem(QTreeWidgetItem* parent, const QString& path, const QString& text)
-{
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ShellTreeView1);
-    item->setText(0, text);
-    item->setData(0, kPathRole, path);
-    item->setData(0, kFilledRole, false);
-    item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    return item;
-}
-
-void TSaveFrm::fillChildren(QTreeWidgetItem* item)
-{
-    if (!item || item->data(0, kFilledRole).toBool())
-        return;
-    item->setData(0, kFilledRole, true);
-    const QString path = item->data(0, kPathRole).toString();
-    const QFileInfoList folders = QDir(path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                            QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& folder : folders)
-        addFolderItem(item, folder.absoluteFilePath(), folder.fileName());
-    if (item->childCount() == 0)
-        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-}
-
 QString TSaveFrm::SelectedFolder() const
 {
+    // The computer's entry stands for no folder on disk.
     const QTreeWidgetItem* item = ShellTreeView1->currentItem();
     if (!item)
         return QString();
-    return WithTrailingSlash(item->data(0, kPathRole).toString());
+    const QString path = TShellTreeView::entryOf(item).path;
+    return QDir::isAbsolutePath(path) ? WithTrailingSlash(path) : QString();
 }
 
 void TSaveFrm::SelectFolder(const QString& path)
 {
     const QString wanted = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    for (int i = 0; i < ShellTreeView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = ShellTreeView1->topLevelItem(i);
-        while (item) {
-            const QString here = QDir::cleanPath(item->data(0, kPathRole).toString());
-            if (here == wanted) {
-                ShellTreeView1->setCurrentItem(item);
-                return;
-            }
-            if (!wanted.startsWith(WithTrailingSlash(here)))
-                break;
-            fillChildren(item);
-            item->setExpanded(true);
-            QTreeWidgetItem* next = nullptr;
-            for (int c = 0; c < item->childCount() && !next; ++c) {
-                const QString child = QDir::cleanPath(item->child(c)->data(0, kPathRole).toString());
-                if (wanted == child || wanted.startsWith(WithTrailingSlash(child)))
-                    next = item->child(c);
-            }
-            item = next;
-        }
-    }
-    QTreeWidgetItem* added = addFolderItem(nullptr, wanted, wanted);
-    ShellTreeView1->setCurrentItem(added);
+    if (!ShellTreeView1->selectPath(wanted))
+        ShellTreeView1->setCurrentItem(ShellTreeView1->addTopFolder(wanted));
 }
 
 int TSaveFrm::formatIndex() const
@@ -275,7 +225,8 @@ void TSaveFrm::ShellTreeView1Change()
     const QTreeWidgetItem* item = ShellTreeView1->currentItem();
     if (!item)
         return;
-    StatusPanel0->setText(QStringLiteral("保存到") + QDir::toNativeSeparators(item->data(0, kPathRole).toString()));
+    const QString path = TShellTreeView::entryOf(item).path;
+    StatusPanel0->setText(QStringLiteral("保存到") + (QDir::isAbsolutePath(path) ? QDir::toNativeSeparators(path) : QString()));
 }
 
 void TSaveFrm::Button1Click()

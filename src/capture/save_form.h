@@ -12,11 +12,10 @@ class QRadioButton;
 class QButtonGroup;
 class QStatusBar;
 class QTimer;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace plovex {
 
+class TShellTreeView;
 class TShockwaveFlash;
 
 // The twenty intervals of the timed capture, as the list shows them.
@@ -55,7 +54,8 @@ public:
     // nothing is selected.
     QString SelectedFolder() const;
     // Selects a folder in the tree, opening the branches down to it. A
-    // folder outside the desktop folder is added as a top-level entry.
+    // folder the tree does not reach (one that no longer exists) is added as
+    // a top-level entry.
     void SelectFolder(const QString& path);
 
     // The target folder of the last tick.
@@ -63,7 +63,7 @@ public:
 
     // ---- components, named as in the design
     QGroupBox* GroupBox1 = nullptr;
-    QTreeWidget* ShellTreeView1 = nullptr;
+    TShellTreeView* ShellTreeView1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
@@ -86,8 +86,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    QTreeWidgetItem* addFolderItem(QTreeWidgetItem* parent, const QString& path, const QString& text);
-    void fillChildren(QTreeWidgetItem* item);
 
     TShockwaveFlash* flash_;
     QString targetFolder_;

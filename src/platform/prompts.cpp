@@ -35,6 +35,21 @@ Prompts*& current()
 
 } // namespace
 
+QString FilterExtension(const QString& filter, int filterIndex)
+{
+    const QStringList parts = filter.split(u'|');
+    const qsizetype patternAt = 2 * qsizetype(filterIndex - 1) + 1;
+    if (filterIndex < 1 || patternAt >= parts.size())
+        return QString();
+    const QString pattern = parts[patternAt].split(u';').front().trimmed();
+    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.size() <= 2)
+        return QString();
+    const QString extension = pattern.mid(1);
+    if (extension.contains(u'*') || extension.contains(u'?'))
+        return QString();
+    return extension;
+}
+
 Prompts& prompts()
 {
     static ConsolePrompts console;

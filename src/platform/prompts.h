@@ -29,6 +29,12 @@ struct FileDialog {
     bool enableSizing = false;
 };
 
+// The extension that filter number `filterIndex` (from 1) of a dialog's
+// filter names with its first pattern, the dot included: "*.gif" gives
+// ".gif". Empty when there is no such filter or its pattern names no one
+// extension ("*.*", "*").
+QString FilterExtension(const QString& filter, int filterIndex);
+
 struct ColorDialog {
     QColor color = Qt::red;
 };

@@ -161,14 +161,8 @@ QString WithDefaultExtension(const QString& chosen, const QString& filter, int f
     const QString name = chosen.section(u'/', -1);
     if (name.isEmpty() || name.contains(u'.'))
         return chosen;
-    const QStringList parts = filter.split(u'|');
-    const qsizetype patternAt = 2 * qsizetype(filterIndex - 1) + 1;
-    if (filterIndex >= 1 && patternAt < parts.size()) {
-        const QString pattern = parts[patternAt].split(u';').front().trimmed();
-        if (pattern.startsWith(QStringLiteral("*.")) && pattern.size() > 2 && !pattern.mid(2).contains(u'*')
-            && !pattern.mid(2).contains(u'?'))
-            return chosen + pattern.mid(1);
-    }
+    if (const QString extension = FilterExtension(filter, filterIndex); !extension.isEmpty())
+        return chosen + extension;
     if (!defaultExt->isEmpty())
         return chosen + (defaultExt->startsWith(u'.') ? *defaultExt : u'.' + *defaultExt);
     return chosen;

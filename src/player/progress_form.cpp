@@ -68,8 +68,8 @@ void TPlyPFrm::showEvent(QShowEvent* event)
 void TPlyPFrm::FormShow()
 {
     Look->applyBackground();
-    // The player's offsets inside its parent, taken as screen coordinates.
-    move(flash_->x(), flash_->y());
+    // Over the player, clear of the main window's bars and whole on the screen.
+    move(ToolWindowPlace(flash_, size()));
     RefreshProgress();
 }
 

@@ -64,9 +64,9 @@ void TCTMFrm::showEvent(QShowEvent* event)
 void TCTMFrm::FormShow()
 {
     Look->applyBackground();
-    // The player's offsets inside its parent, taken as screen coordinates.
+    // Over the player, clear of the main window's bars and whole on the screen.
     if (player_)
-        move(player_->x(), player_->y());
+        move(ToolWindowPlace(player_, size()));
 }
 
 void TCTMFrm::TrackBar1Change()

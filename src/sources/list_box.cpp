@@ -134,21 +134,43 @@ int TListBox::widestEntry() const
 void TListBox::setHorizontalExtent(int pixels)
 {
     extent_ = std::max(0, pixels);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     updateGeometries();
 }
 
 void TListBox::updateGeometries()
 {
+    // The view sets a range of its own first, which may pull the position in.
+    const int position = horizontalScrollBar()->value();
     QListWidget::updateGeometries();
     if (extent_ < 0)
         return;
     // The list scrolls as far as the extent says, not as far as its entries
-    // reach: the bar appears only when the extent is wider than the list.
+    // reach. The range is set here without letting the bar show or hide
+    // itself: a bar that follows every range change changes the viewport,
+    // which sets the range again, and the layout never settles.
     const int page = viewport()->width();
-    horizontalScrollBar()->setPageStep(page);
-    horizontalScrollBar()->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
-    horizontalScrollBar()->setRange(0, std::max(0, extent_ - page));
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setPageStep(page);
+    bar->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+    bar->setRange(0, std::max(0, extent_ - page));
+    bar->setValue(position);
+    // The bar shows exactly when the extent is wider than the list. Its
+    // height takes nothing from the viewport's width, and a vertical bar that
+    // appears because of it only makes the list narrower, so one decision per
+    // layout settles; it is applied after this layout pass has ended.
+    const Qt::ScrollBarPolicy wanted = extent_ > page ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (wanted != horizontalScrollBarPolicy() && !policyPending_) {
+        policyPending_ = true;
+        QMetaObject::invokeMethod(this, [this] {
+            policyPending_ = false;
+            if (extent_ < 0)
+                return;
+            const Qt::ScrollBarPolicy now =
+                extent_ > viewport()->width() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+            if (now != horizontalScrollBarPolicy())
+                setHorizontalScrollBarPolicy(now);
+        }, Qt::QueuedConnection);
+    }
 }
 
 void TListBox::keyPressEvent(QKeyEvent* event)

@@ -16,7 +16,8 @@ namespace plovex {
 //   to its place in that order (entries of equal text keep their order);
 // - a horizontal scroll extent in pixels: until one is set there is no
 //   horizontal scroll bar; once set, the list can be scrolled that far,
-//   whatever the entries added later;
+//   whatever the entries added later, and the bar shows exactly while the
+//   extent is wider than the list;
 // - userSelected is emitted when the user selects an entry by a mouse click
 //   or moves the selection with the keyboard; selecting from the program
 //   (setCurrentRow and the like) does not emit it;
@@ -74,6 +75,7 @@ private:
 
     bool sorted_ = false;
     int extent_ = -1;
+    bool policyPending_ = false;   // a scroll bar decision waits for the event loop
 };
 
 // The order of sorted mode: text compared without regard to letter case.

@@ -67,8 +67,8 @@ bool ShellTreeViewAddFolder(const ShellEntry& entry)
     return ext == u".SWF" || ext == u".EXE";
 }
 
-TShellTreeView::TShellTreeView(QWidget* parent)
-    : QTreeWidget(parent)
+TShellTreeView::TShellTreeView(QWidget* parent, Listing listing)
+    : QTreeWidget(parent), listing_(listing)
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -149,12 +149,19 @@ void TShellTreeView::populate(QTreeWidgetItem* item)
     QList<QTreeWidgetItem*> children;
     for (const QFileInfo& info : infos) {
         const ShellEntry entry{info.isDir(), info.absoluteFilePath()};
-        if (!ShellTreeViewAddFolder(entry))
+        if (!ShellTreeViewAddFolder(entry) || (listing_ == Listing::FoldersOnly && !entry.isFolder))
             continue;
         children << makeItem(nullptr, info.fileName(), entry);
     }
     item->addChildren(children);
     item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+QTreeWidgetItem* TShellTreeView::addTopFolder(const QString& path)
+{
+    QTreeWidgetItem* item = makeItem(nullptr, path, {true, path});
+    addTopLevelItem(item);
+    return item;
 }
 
 std::optional<ShellEntry> TShellTreeView::selectedEntry() const

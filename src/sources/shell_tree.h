@@ -17,10 +17,11 @@ struct ShellEntry {
 // letter case.
 bool ShellTreeViewAddFolder(const ShellEntry& entry);
 
-// The folder tree of the main window: one top entry for the computer, under
-// it the user's home folder, the file system's root and every other mounted
-// drive, and under those the folders with their .swf and .exe files, hidden
-// ones included. A folder is listed the first time it is expanded; the tree
+// The folder tree of the main window (and of the timed capture): one top
+// entry for the computer, under it the user's home folder, the file
+// system's root and every other mounted drive, and under those the folders
+// with their .swf and .exe files (or the folders alone), hidden ones
+// included. The computer entry has no file-system path. A folder is listed the first time it is expanded; the tree
 // does not watch the disk afterwards. A right click selects the entry under
 // the mouse; a file entry can be dragged out (as a file address, so file
 // managers and the playlist take it).
@@ -28,7 +29,9 @@ class TShellTreeView : public QTreeWidget {
     Q_OBJECT
 
 public:
-    explicit TShellTreeView(QWidget* parent = nullptr);
+    enum class Listing { FoldersAndMovies, FoldersOnly };
+
+    explicit TShellTreeView(QWidget* parent = nullptr, Listing listing = Listing::FoldersAndMovies);
 
     static ShellEntry entryOf(const QTreeWidgetItem* item);
 
@@ -49,6 +52,9 @@ public:
     QTreeWidgetItem* computerItem() const { return computer_; }
     // The entry of the user's home folder.
     QTreeWidgetItem* homeItem() const { return home_; }
+    // Adds a folder that the tree does not reach at its top level, and gives
+    // its entry.
+    QTreeWidgetItem* addTopFolder(const QString& path);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -60,6 +66,7 @@ protected:
 private:
     QTreeWidgetItem* makeItem(QTreeWidgetItem* parent, const QString& name, const ShellEntry& entry);
 
+    Listing listing_;
     QTreeWidgetItem* computer_ = nullptr;
     QTreeWidgetItem* home_ = nullptr;
 };

@@ -1,12 +1,16 @@
 #include "widgets/tool_window.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace plovex {
 
@@ -34,6 +38,43 @@ QPixmap ClosePicture()
     p.drawLine(QPointF(4.5, 4.5), QPointF(10.5, 10.5));
     p.drawLine(QPointF(10.5, 4.5), QPointF(4.5, 10.5));
     return pixmap;
+}
+
+namespace {
+
+int keptWithin(int start, int length, int low, int high)
+{
+    // [start, start + length) inside [low, high); the low end wins when the
+    // window is larger than the room.
+    return std::max(low, std::min(start, high - length));
+}
+
+} // namespace
+
+QPoint ToolWindowPlace(const QWidget* player, const QSize& size)
+{
+    QPoint place(player->x(), player->y());
+    const QWidget* window = player->window();
+    if (window && window->isVisible() && !window->isMinimized()) {
+        // The part of the window above the player: its title, menu bar and
+        // toolbars.
+        const QPoint playerTopLeft = player->mapToGlobal(QPoint(0, 0));
+        const QRect frame = window->frameGeometry();
+        const QRect bars(frame.left(), frame.top(), frame.width(), playerTopLeft.y() - frame.top());
+        if (bars.intersects(QRect(place, size)))
+            place = playerTopLeft;
+    }
+    const QScreen* screen = window && window->isVisible() ? window->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::screenAt(place);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        place.setX(keptWithin(place.x(), size.width(), room.left(), room.left() + room.width()));
+        place.setY(keptWithin(place.y(), size.height(), room.top(), room.top() + room.height()));
+    }
+    return place;
 }
 
 TToolWindowLook::TToolWindowLook(QWidget* window, int stripWidth, int closeLeft)

@@ -15,6 +15,14 @@ namespace plovex {
 QPixmap TitleStripPicture(const QSize& size);
 QPixmap ClosePicture();
 
+// Where a small tool window of `size` opens over the player: at the
+// player's offsets inside its parent, taken as screen coordinates. Where
+// that place would cover the part of the player's window above the player
+// (its title, menu bar and toolbars; while that window is shown), it moves
+// to the player's top left corner on the screen instead. Either way the window is kept whole on the screen
+// that shows the player's window.
+QPoint ToolWindowPlace(const QWidget* player, const QSize& size);
+
 // The look that the small borderless tool windows share (the progress and
 // transparency windows, the About box, the EXE-to-SWF dialog): a light blue
 // background set each time the window is shown, an 18-pixel title strip

@@ -1,7 +1,9 @@
 #include "app/about_form.h"
 #include "app/main_form.h"
+#include "app/qt_translations.h"
 #include "app/splash_form.h"
 #include "platform/paths.h"
+#include "platform/widget_prompts.h"
 #include "player/frame_counter.h"
 #include "player/shockwave_flash.h"
 #include "player/status_panels.h"
@@ -9,10 +11,12 @@
 #include "support/main_form_fixture.h"
 #include "support/swf_fixture.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,8 +26,14 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QTimer>
+#include <QTranslator>
+#include <QScopeGuard>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 using namespace plovex;
 
@@ -532,4 +542,118 @@ TEST_F(MainFormTest, ShortcutsFollowTheirMenus)
     EXPECT_EQ(restarts, 1);
     EXPECT_EQ(desktop.openedFiles, QStringList{ProgramFolder() + QStringLiteral("plovex.chm")});
     f.hide();
+}
+
+namespace {
+
+// Answers the program's modal dialogs as they come, from the event loop:
+// each handler gets the next dialog shown and must close it.
+class ModalAnswers final : public QObject {
+public:
+    explicit ModalAnswers(std::vector<std::function<void(QWidget*)>> handlers)
+        : handlers_(std::move(handlers))
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || w == last_ || !w->isVisible() || next_ >= handlers_.size())
+                return;
+            last_ = w;
+            handlers_[next_++](w);
+        });
+        timer_.start(10);
+    }
+    std::size_t answered() const { return next_; }
+
+private:
+    std::vector<std::function<void(QWidget*)>> handlers_;
+    std::size_t next_ = 0;
+    QPointer<QWidget> last_;
+    QTimer timer_;
+};
+
+struct DialogTexts {
+    QString title;
+    QStringList labels;
+    QStringList buttons;
+};
+
+DialogTexts textsOf(QWidget* w)
+{
+    DialogTexts t;
+    t.title = w->windowTitle();
+    for (QLabel* l : w->findChildren<QLabel*>())
+        if (!l->text().isEmpty())
+            t.labels << l->text();
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+        if (b->isVisible() && !b->text().isEmpty())
+            t.buttons << b->text();
+    return t;
+}
+
+void clickButton(QWidget* w, const QString& text)
+{
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        if (b->text() == text) {
+            b->click();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    w->close();
+}
+
+bool anyContains(const QStringList& texts, const QString& part)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(part); });
+}
+
+} // namespace
+
+// With Qt's own Chinese translations loaded at start, the standard dialogs
+// that the commands open (the open dialog, the colour dialog) speak Chinese,
+// while the input box and the message boxes keep the English captions and
+// buttons that the program gives them.
+TEST_F(MainFormTest, StandardDialogsSpeakChineseAndMessageBoxesKeepTheirEnglishCaptions)
+{
+    const QList<QTranslator*> translators = InstallQtTranslations();
+    const auto unload = qScopeGuard([&] {
+        for (QTranslator* t : translators) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+    });
+    ASSERT_FALSE(translators.isEmpty()) << "Qt's own translations (qt6-translations-l10n) are not installed";
+
+    TMFrm& f = make();
+    f.OpenMovie(write(QStringLiteral("m.swf"), test::MovingSquareSwf(3)));
+    f.show();
+    WidgetPrompts widgets;
+    SetPrompts(&widgets);
+    const auto backToScript = qScopeGuard([this] { SetPrompts(&prompts); });
+
+    DialogTexts open, colour, input, information;
+    ModalAnswers answers({
+        [&](QWidget* w) { open = textsOf(w); clickButton(w, QStringLiteral("取消")); },
+        [&](QWidget* w) { colour = textsOf(w); clickButton(w, QStringLiteral("取消")); },
+        [&](QWidget* w) { input = textsOf(w); clickButton(w, QStringLiteral("Cancel")); },
+        [&](QWidget* w) { information = textsOf(w); clickButton(w, QStringLiteral("OK")); },
+    });
+    f.mnuFileOpen->trigger();
+    f.mnuSetbkcolor->trigger();
+    f.mnuControlGoto->trigger();
+    f.mnuViewLook->trigger();
+    ASSERT_EQ(answers.answered(), 4u);
+
+    EXPECT_TRUE(anyContains(open.labels, QStringLiteral("查找范围"))) << open.labels.join(u'|').toStdString();
+    EXPECT_FALSE(anyContains(open.labels, QStringLiteral("Look in")));
+    EXPECT_TRUE(anyContains(open.buttons, QStringLiteral("取消")));
+    EXPECT_EQ(open.title, QStringLiteral("请选择要播放的flash文件"));
+    EXPECT_TRUE(colour.title.contains(QStringLiteral("选择颜色"))) << colour.title.toStdString();
+    EXPECT_FALSE(anyContains(colour.buttons, QStringLiteral("Cancel")));
+
+    EXPECT_EQ(input.title, QStringLiteral("跳转到..."));
+    EXPECT_TRUE(input.buttons.contains(QStringLiteral("OK")));
+    EXPECT_TRUE(input.buttons.contains(QStringLiteral("Cancel")));
+    EXPECT_EQ(information.title, QStringLiteral("Information"));
+    EXPECT_EQ(information.buttons, QStringList{QStringLiteral("OK")});
 }

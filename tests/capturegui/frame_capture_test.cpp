@@ -72,35 +72,69 @@ TEST_F(FrameCaptureTest, ToolbarAndContextMenuRunTheCommand)
     EXPECT_TRUE(QFileInfo::exists(work(QStringLiteral("popup.gif"))));
 }
 
-// The file's format follows the name's extension alone; only three
-// spellings count, in any letter case.
-TEST_F(FrameCaptureTest, TheExtensionChoosesTheFormat)
+// The file's format follows the name's extension when it is one of three
+// spellings, in any letter case, whatever type the dialog shows. A name
+// with any other extension, or none, is written in the format of the type
+// chosen in the dialog, with that type's extension added: never nothing.
+TEST_F(FrameCaptureTest, TheExtensionChoosesTheFormatElseTheChosenType)
 {
     struct Case {
         const char* name;
-        QByteArray magic;   // empty: no file
+        int type;            // the dialog's chosen type: 1 jpg, 2 gif, 3 bmp
+        const char* written; // the file written
+        QByteArray magic;
     };
     const Case cases[] = {
-        {"a.jpg", "\xFF\xD8\xFF"}, {"b.JpG", "\xFF\xD8\xFF"}, {"c.GIF", "GIF87a"}, {"d.bmp", "BM"},
-        {"e.jpeg", {}},            {"f.png", {}},             {"g", {}},           {"h.jpe", {}},
+        {"a.jpg", 2, "a.jpg", "\xFF\xD8\xFF"},   {"b.JpG", 3, "b.JpG", "\xFF\xD8\xFF"},
+        {"c.GIF", 1, "c.GIF", "GIF87a"},           {"d.bmp", 2, "d.bmp", "BM"},
+        {"e.jpeg", 1, "e.jpeg.jpg", "\xFF\xD8\xFF"}, {"f.png", 2, "f.png.gif", "GIF87a"},
+        {"g", 3, "g.bmp", "BM"},                   {"h.jpe", 1, "h.jpe.jpg", "\xFF\xD8\xFF"},
     };
     TMFrm& f = makeWithMovie();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = work(QString::fromLatin1(c.name));
-        prompts.answerFile(path);
+        const QString chosen = work(QString::fromLatin1(c.name));
+        const QString path = work(QString::fromLatin1(c.written));
+        prompts.fileDialogAnswers.push_back([&](FileDialog& d) {
+            d.fileName = chosen;
+            d.filterIndex = c.type;
+            return true;
+        });
         f.mnuCaptureSaveClick();
-        if (c.magic.isEmpty()) {
-            EXPECT_FALSE(QFileInfo::exists(path));
-        } else {
-            const QByteArray bytes = fileBytes(path);
-            EXPECT_TRUE(bytes.startsWith(c.magic));
-            const QImage written(path);
-            EXPECT_EQ(written.size(), QSize(320, 240));
-        }
+        EXPECT_EQ(QFileInfo::exists(chosen), chosen == path);
+        const QByteArray bytes = fileBytes(path);
+        EXPECT_TRUE(bytes.startsWith(c.magic));
+        const QImage written(path);
+        EXPECT_EQ(written.size(), QSize(320, 240));
     }
     EXPECT_TRUE(prompts.messages().isEmpty());
     EXPECT_TRUE(prompts.errors().isEmpty());
+}
+
+// The name with the added extension may name a file the dialog did not ask
+// about: it is replaced only when the user says so.
+TEST_F(FrameCaptureTest, AnAddedExtensionAsksBeforeReplacingAFile)
+{
+    TMFrm& f = makeWithMovie();
+    const QString chosen = work(QStringLiteral("x.png"));
+    const QString path = work(QStringLiteral("x.png.gif"));
+    write(QStringLiteral("x.png.gif"), "old");
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "kept");
+        prompts.shown.clear();
+        prompts.fileDialogAnswers.push_back([&](FileDialog& d) {
+            d.fileName = chosen;
+            d.filterIndex = 2;
+            return true;
+        });
+        prompts.confirmAnswers.push_back(replace);
+        f.mnuCaptureSaveClick();
+        ASSERT_EQ(prompts.shown.size(), 2u);
+        EXPECT_EQ(prompts.shown.back().kind, test::ScriptedPrompts::Kind::Confirm);
+        EXPECT_TRUE(prompts.shown.back().text.contains(QStringLiteral("x.png.gif")));
+        EXPECT_EQ(fileBytes(path).startsWith("GIF87a"), replace);
+        EXPECT_FALSE(QFileInfo::exists(chosen));
+    }
 }
 
 // The picture has the player's pixel size, whatever that is at the time,

@@ -1,4 +1,5 @@
 #include "capture/save_form.h"
+#include "sources/shell_tree.h"
 #include "support/scoped_env.h"
 #include "capturegui/capture_fixture.h"
 
@@ -79,6 +80,82 @@ TEST_F(TimedCaptureTest, TheWindowStartsAtTheDesktopFolderAndShowsFromItsMenuIte
     EXPECT_EQ(s.StatusPanel0->text(), QStringLiteral("保存到") + QDir::cleanPath(workDir.path()));
     s.ComboBox1->setCurrentIndex(12);
     EXPECT_EQ(s.StatusPanel1->text(), QStringLiteral("每阁2.5秒保存一次"));
+}
+
+namespace {
+
+QStringList topPaths(const TShellTreeView* tree)
+{
+    QStringList paths;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* top = tree->topLevelItem(i);
+        paths << TShellTreeView::entryOf(top).path;
+        for (int c = 0; c < top->childCount(); ++c)
+            paths << TShellTreeView::entryOf(top->child(c)).path;
+    }
+    return paths;
+}
+
+QStringList childNames(QTreeWidgetItem* item)
+{
+    item->setExpanded(true);
+    QStringList names;
+    for (int c = 0; c < item->childCount(); ++c)
+        names << item->child(c)->text(0);
+    return names;
+}
+
+} // namespace
+
+// The tree is the main window's folder tree with folders only: the computer
+// with the home folder, the file system's root and the mounted drives under
+// it. With a home folder that holds only hidden folders, a folder elsewhere
+// can still be chosen in the tree, and the capture writes there.
+TEST_F(TimedCaptureTest, TheTreeReachesHomeRootAndDrivesAndListsFoldersOnly)
+{
+    ASSERT_TRUE(QDir(homeDir.filePath(QStringLiteral("Desktop"))).removeRecursively());
+    ASSERT_TRUE(QDir(homeDir.path()).mkpath(QStringLiteral(".cache")));
+    ASSERT_TRUE(QDir(workDir.path()).mkpath(QStringLiteral("sub")));
+    TMFrm& f = makeWithMovie();
+    TSaveFrm& s = *f.SaveFrm;
+    TShellTreeView* tree = s.ShellTreeView1;
+
+    const QStringList tops = topPaths(tree);
+    EXPECT_EQ(tops, topPaths(f.ShellTreeView));
+    EXPECT_TRUE(tops.contains(QDir::cleanPath(homeDir.path()))) << tops.join(u' ').toStdString();
+    EXPECT_TRUE(tops.contains(QStringLiteral("/")));
+    // Without a desktop folder the home folder is the target; its hidden
+    // folders are there.
+    EXPECT_EQ(s.SelectedFolder(), QDir::cleanPath(homeDir.path()) + u'/');
+    EXPECT_TRUE(childNames(tree->homeItem()).contains(QStringLiteral(".cache")));
+
+    // Down from the file system's root to the work folder, as the user goes.
+    QTreeWidgetItem* item = nullptr;
+    for (int i = 0; i < tree->computerItem()->childCount() && !item; ++i)
+        if (TShellTreeView::entryOf(tree->computerItem()->child(i)).path == u"/")
+            item = tree->computerItem()->child(i);
+    ASSERT_NE(item, nullptr);
+    for (const QString& name : QDir::cleanPath(workDir.path()).split(u'/', Qt::SkipEmptyParts)) {
+        const qsizetype at = childNames(item).indexOf(name);
+        ASSERT_GE(at, 0) << name.toStdString();
+        item = item->child(int(at));
+    }
+    tree->setCurrentItem(item);
+    EXPECT_EQ(s.StatusPanel0->text(), QStringLiteral("保存到") + QDir::cleanPath(workDir.path()));
+    EXPECT_EQ(childNames(item), QStringList{QStringLiteral("sub")}) << "folders only, no movie.swf";
+
+    f.FlashMain->SetFrameNum(0);
+    s.Button1Click();
+    s.Timer1Timer();
+    EXPECT_TRUE(QFileInfo::exists(work(QStringLiteral("0.jpg"))));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    // The computer's entry is no folder on disk: the tick fails and says so.
+    tree->setCurrentItem(tree->computerItem());
+    EXPECT_EQ(s.SelectedFolder(), QString());
+    s.Timer1Timer();
+    EXPECT_FALSE(s.Timer1->isActive());
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("程序发生异常，不能继续运行，请查看硬盘空间是否足够！")});
 }
 
 TEST_F(TimedCaptureTest, WithoutAMovieNothingStarts)

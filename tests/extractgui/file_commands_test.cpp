@@ -130,28 +130,56 @@ TEST_F(SoundCommandTest, AProjectorsSoundsAreNamedAfterFlash)
     EXPECT_EQ(kindsShown(), Kinds{kDialogOnly});
 }
 
-// Cancel writes nothing; a compressed movie is refused with its message; a
-// movie file gone since it was opened is reported as an error. None of
-// them writes a file.
+// Compressed movies, zlib and LZMA alike, give the same files as an
+// uncompressed one, silently.
+TEST_F(SoundCommandTest, TakesCompressedMovies)
+{
+    const struct {
+        const char* name;
+        swf::Compression compression;
+    } cases[] = {{"zlib", swf::Compression::Zlib}, {"lzma", swf::Compression::Lzma}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts.shown.clear();
+        for (const QString& name : filesIn(out))
+            ASSERT_TRUE(QFile::remove(out + "/" + name));
+        const QByteArray movie = soundMovie(c.compression);
+        ASSERT_NE(movie.left(3), QByteArray("FWS"));
+        f().OpenMovie(write(QStringLiteral("packed.swf"), movie));
+        ASSERT_TRUE(f().FlashMain->Playing());
+        prompts.answerFile(out + "/x.mp3");
+        f().mnuCaptureSound->trigger();
+        expectSoundsOf(QStringLiteral("packed"));
+        EXPECT_EQ(kindsShown(), Kinds{kDialogOnly});
+    }
+}
+
+// Cancel writes nothing; a file that is no movie at all, and a movie older
+// than version 5, are refused with their messages; a movie file gone since
+// it was opened is reported as an error. None of them writes a file.
 TEST_F(SoundCommandTest, CancelRefusalAndAMissingMovieWriteNothing)
 {
     struct Case {
         const char* name;
-        swf::Compression compression;
+        QByteArray bytes;
         bool cancel;
         bool removeMovie;
         Kinds shown;
         QString message;
     };
+    QByteArray old = soundMovie(swf::Compression::Zlib);
+    old[3] = 4;
     const Case cases[] = {
-        {"cancelled", swf::Compression::None, true, false, {kDialogOnly}, {}},
-        {"compressed", swf::Compression::Zlib, false, false, {kDialogOnly, ScriptedPrompts::Kind::Message}, kNotSwfMessage},
-        {"movie gone", swf::Compression::None, false, true, {kDialogOnly, ScriptedPrompts::Kind::Error}, {}},
+        {"cancelled", soundMovie(), true, false, {kDialogOnly}, {}},
+        {"no movie", QByteArray("CWX\x06 this is a text file, not a movie"), false, false,
+         {kDialogOnly, ScriptedPrompts::Kind::Message}, kNotSwfMessage},
+        {"compressed version 4", old, false, false, {kDialogOnly, ScriptedPrompts::Kind::Message}, kSwfTooOldMessage},
+        {"movie gone", soundMovie(), false, true, {kDialogOnly, ScriptedPrompts::Kind::Error}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         prompts.shown.clear();
-        const QString movie = write(QStringLiteral("m.swf"), soundMovie(c.compression));
+        const QString movie = write(QStringLiteral("m.swf"), c.bytes);
         f().OpenMovie(movie);
         if (c.removeMovie)
             ASSERT_TRUE(QFile::remove(movie));

@@ -1,8 +1,15 @@
 #include "playback/playback_fixture.h"
 
+#include "player/status_panels.h"
+#include "sources/list_box.h"
+#include "sources/shell_tree.h"
+
 #include <QActionGroup>
+#include <QComboBox>
 #include <QThread>
 #include <QTimer>
+
+#include <functional>
 
 using namespace plovex;
 using plovex::test::PlayMarks;
@@ -52,6 +59,52 @@ TEST_F(PlaybackCommands, OpeningAMovieChecksPlayInBothMenusButLeavesTheToolbar)
     f.OpenMovie(movie(4, QStringLiteral("other.swf")));
     EXPECT_EQ(playMarks(f), (PlayMarks{true, false, true, false, false, true}));
     EXPECT_EQ(panel(1), QStringLiteral("速率:默认"));
+}
+
+// Every way of opening a movie, from a paused movie: the new movie plays;
+// the ways through OpenMovie check "播放" in both menus and write the status
+// bar, while the toolbar's pause button stays pressed; the address bar's
+// button loads the movie and changes no mark and no panel.
+TEST_F(PlaybackCommands, EveryWayOfOpeningAMoviePlaysItAndSetsTheMarksItOwns)
+{
+    const PlayMarks kOpened{true, false, true, false, false, true};
+    struct Way {
+        const char* name;
+        std::function<void(TMFrm&, const QString&)> open;
+        bool throughOpenMovie;
+        int frames = 5;   // the movie that plays afterwards
+    };
+    const Way ways[] = {
+        {"open dialog", [this](TMFrm& f, const QString& m) { prompts.answerFile(m); f.mnuFileOpenClick(); }, true},
+        {"playlist", [](TMFrm& f, const QString& m) { f.ListBox1->selectRow(f.ListBox1->addEntry(m)); f.ListBox1Click(); }, true},
+        {"folder tree", [](TMFrm& f, const QString& m) { ASSERT_TRUE(f.ShellTreeView->selectPath(m)); f.ShellTreeViewDblClick(); }, true},
+        {"dropped file", [](TMFrm& f, const QString& m) { f.DropFiles({m}); }, true},
+        {"cache list", [](TMFrm& f, const QString& m) { f.IEListbox->selectRow(f.IEListbox->addEntry(m)); f.IEListboxClick(); }, true},
+        {"projector", [this](TMFrm& f, const QString&) { f.OpenMovie(write(QStringLiteral("p.exe"), test::Projector(test::MovingSquareSwf(4)))); }, true, 4},
+        {"address bar", [](TMFrm& f, const QString& m) { f.AddressBox->setEditText(m); f.GoSBClick(); }, false},
+    };
+    int n = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        TMFrm& f = make();
+        f.StopTB->trigger();
+        ASSERT_FALSE(flash().Playing());
+        const QString before0 = panel(0);
+        f.StatusBar->setPanelText(1, QStringLiteral("速率:10帧\\秒"));
+        const QString m = movie(5, QStringLiteral("way%1.swf").arg(n++));
+        way.open(f, m);
+        EXPECT_TRUE(flash().Playing());
+        EXPECT_EQ(flash().TotalFrames(), way.frames);
+        if (way.throughOpenMovie) {
+            EXPECT_EQ(playMarks(f), kOpened);
+            EXPECT_EQ(panel(1), QStringLiteral("速率:默认"));
+            EXPECT_TRUE(panel(0).startsWith(QStringLiteral("播放:")));
+        } else {
+            EXPECT_EQ(playMarks(f), kPaused);
+            EXPECT_EQ(panel(0), before0);
+            EXPECT_EQ(panel(1), QStringLiteral("速率:10帧\\秒"));
+        }
+    }
 }
 
 TEST_F(PlaybackCommands, LoopStartsWithTheToolbarButtonUpThenAllThreeAgree)

@@ -9,10 +9,15 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QSplitter>
 #include <QTimer>
+#include <QToolBar>
+
+#include <numeric>
 
 using namespace plovex;
 
@@ -87,6 +92,50 @@ TEST_F(PlaybackWindows, ToolWindowsShareTheirLook)
     ASSERT_TRUE(about);
     EXPECT_EQ(about->Image2->toolTip(), QStringLiteral("关闭"));
     EXPECT_EQ(about->Image1->height(), 18);
+}
+
+// Over a maximised main window the progress and transparency windows open on
+// the player's top left corner, clear of the title, menu bar and toolbar;
+// with the player far to the right they stay whole on the screen.
+TEST_F(PlaybackWindows, ToolWindowsOpenOnThePlayerClearOfTheBarsAndOnTheScreen)
+{
+    TMFrm& f = make(3);
+    f.showMaximized();
+    QApplication::processEvents();
+    const QRect screen = f.screen()->availableGeometry();
+    const QRect frame = f.frameGeometry();
+    const QRect bars(frame.left(), frame.top(), frame.width(), f.FlashMain->mapToGlobal(QPoint(0, 0)).y() - frame.top());
+    ASSERT_TRUE(bars.contains(QRect(f.MainMenu1->mapToGlobal(QPoint(0, 0)), f.MainMenu1->size())));
+    ASSERT_TRUE(bars.contains(QRect(f.ToolBar2->mapToGlobal(QPoint(0, 0)), f.ToolBar2->size())));
+
+    struct Layout {
+        const char* name;
+        int leftPanel;   // width of the panels left of the player
+    };
+    for (const Layout& layout : {Layout{"narrow left panel", 150}, Layout{"wide left panel", screen.width() - 200}}) {
+        SCOPED_TRACE(layout.name);
+        QList<int> sizes = f.MainSplitter->sizes();
+        ASSERT_GE(sizes.size(), 2);
+        const int total = std::accumulate(sizes.begin(), sizes.end(), 0);
+        sizes = QList<int>(sizes.size(), 0);
+        sizes[0] = layout.leftPanel;
+        sizes[1] = total - layout.leftPanel;
+        f.MainSplitter->setSizes(sizes);
+        QApplication::processEvents();
+        const QPoint player = f.FlashMain->mapToGlobal(QPoint(0, 0));
+        for (QAction* command : {f.PlyPN, f.TMN}) {
+            SCOPED_TRACE(command->objectName().toStdString());
+            command->trigger();
+            QWidget* w = command == f.PlyPN ? static_cast<QWidget*>(f.PlyPFrm) : static_cast<QWidget*>(f.CTMFrm);
+            ASSERT_TRUE(w->isVisible());
+            const QRect r = w->frameGeometry();
+            EXPECT_TRUE(screen.contains(r)) << r.x() << "," << r.y();
+            EXPECT_FALSE(r.intersects(bars)) << r.y() << " above " << bars.bottom();
+            EXPECT_EQ(r.top(), player.y());
+            EXPECT_EQ(r.left(), std::min(player.x(), screen.right() + 1 - r.width()));
+            w->hide();
+        }
+    }
 }
 
 // ---------------------------------------------------------------- progress

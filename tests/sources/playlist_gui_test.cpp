@@ -152,6 +152,109 @@ TEST_F(PlaylistTest, TheHorizontalExtentIsTheWidestEntryPlus20)
     EXPECT_EQ(f.ListBox1->horizontalScrollBar()->maximum(), widest + 20 - f.ListBox1->viewport()->width());
 }
 
+// Counts the events that reach the list, its viewport and its scroll bars.
+class ListEventCounter : public QObject {
+public:
+    explicit ListEventCounter(QListWidget* list)
+    {
+        for (QObject* o : {static_cast<QObject*>(list), static_cast<QObject*>(list->viewport()),
+                           static_cast<QObject*>(list->horizontalScrollBar()),
+                           static_cast<QObject*>(list->verticalScrollBar())})
+            o->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        ++count;
+        return false;
+    }
+};
+
+// Runs the event loop until a pass delivers nothing to the list; the number
+// of passes that took, or -1 when the list was still busy after many.
+int passesUntilTheListIsIdle(QListWidget* list)
+{
+    ListEventCounter counter(list);
+    for (int pass = 1; pass <= 50; ++pass) {
+        counter.count = 0;
+        // Bounded, so a list that never settles cannot hold the pass forever.
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (counter.count == 0)
+            return pass;
+    }
+    return -1;
+}
+
+// "显示水平滚动条" on lists of every kind: the layout settles at once, and the
+// horizontal bar shows exactly when the extent is wider than the list.
+TEST_F(PlaylistTest, TheScrollBarCommandSettlesAndShowsTheBarOnlyWhenNeeded)
+{
+    const QString longEntry = QStringLiteral("/home/user/movies/a folder with a long name/another folder/"
+                                             "and one more level of folders/the movie itself.swf");
+    struct Case {
+        const char* name;
+        int entries;
+        QString text;
+        bool bar;        // a horizontal bar
+        bool vertical;   // a vertical bar as well
+        int slack = 0;   // > 0: the one entry is that much narrower than the list
+    };
+    const Case cases[] = {
+        {"empty list", 0, {}, false, false},
+        {"short entry", 1, QStringLiteral("/a.swf"), false, false},
+        {"long entry", 1, longEntry, true, false},
+        // The extent (entry + 20) is wider than the list, the entry is not.
+        {"entry just narrower than the list", 1, {}, true, false, 10},
+        {"many long entries", 60, longEntry, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TMFrm& f = make();
+        f.resize(1280, 900);
+        f.show();
+        if (c.entries > 0) {
+            const QString m = movie(QStringLiteral("m.swf"));
+            QString text = c.text;
+            if (c.slack > 0) {
+                QApplication::processEvents();
+                const QFontMetrics metrics(f.ListBox1->font());
+                const int target = f.ListBox1->viewport()->width() - c.slack;
+                text = QStringLiteral("/");
+                while (metrics.horizontalAdvance(text + QStringLiteral("i0")) <= target)
+                    text += u'i';
+            }
+            for (int i = 0; i < c.entries; ++i)
+                f.ListBox1->addEntry(text + QString::number(i));
+            // A movie plays from the list, as when the user opened one.
+            f.ListBox1->selectRow(0);
+            f.OpenMovie(m);
+        }
+        ASSERT_GT(passesUntilTheListIsIdle(f.ListBox1), 0);
+
+        f.N22->trigger();
+        const int passes = passesUntilTheListIsIdle(f.ListBox1);
+        EXPECT_GT(passes, 0) << "the list never stops laying itself out";
+        EXPECT_LE(passes, 5);
+
+        const int extent = f.ListBox1->horizontalExtent();
+        const int width = f.ListBox1->viewport()->width();
+        EXPECT_EQ(f.ListBox1->horizontalScrollBar()->isVisible(), extent > width);
+        EXPECT_EQ(f.ListBox1->horizontalScrollBar()->isVisible(), c.bar);
+        EXPECT_EQ(f.ListBox1->verticalScrollBar()->isVisible(), c.vertical);
+        EXPECT_EQ(f.ListBox1->horizontalScrollBar()->maximum(), std::max(0, extent - width));
+
+        // The bar reaches the end of the extent, and the window still answers.
+        f.ListBox1->horizontalScrollBar()->setValue(f.ListBox1->horizontalScrollBar()->maximum());
+        EXPECT_GT(passesUntilTheListIsIdle(f.ListBox1), 0);
+        EXPECT_EQ(f.ListBox1->horizontalScrollBar()->value(), std::max(0, extent - width));
+        f.mnuFileLstShowScrClick();   // choosing it again changes nothing
+        EXPECT_GT(passesUntilTheListIsIdle(f.ListBox1), 0);
+        EXPECT_EQ(f.ListBox1->horizontalScrollBar()->isVisible(), c.bar);
+    }
+}
+
 TEST_F(PlaylistTest, SelectingByMouseOrKeyboardOpensTheEntry)
 {
     const QStringList movies = {movie(QStringLiteral("k1.swf")), movie(QStringLiteral("k2.swf")), movie(QStringLiteral("k3.swf"))};
