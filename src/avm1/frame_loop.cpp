@@ -243,24 +243,18 @@ void ScriptedMovie::initialize(DisplayObject* o)
     const DisplayPtr self = ptrOf(o);
     ClipObject* obj = rt_->clipObject(o);
     // A class registered for the symbol gives the clip its prototype.
-    Object* ctor = nullptr;
-    for (const auto& [name, id] : movie_->exports)
-        if (id == o->characterId)
-            if (Object* c = rt_->registeredClasses.value(name, nullptr)) {
-                ctor = c;
-                break;
-            }
+    Object* ctor = registeredClass(o->characterId);
     if (ctor) {
         Activation a(*rt_, rt_->version(), nullptr, obj, obj);
         if (Object* proto = ctor->get(a, QStringLiteral("prototype")).asObject())
             obj->setProto(proto);
     }
-    queueClipEvent(self, swf::kEvInitialize, nullptr);
-    if (ctor) {
-        Queued q{self, nullptr, QStringLiteral("\x01construct"), {}, -1};
-        queue_.push_back(q);
-    }
-    queueClipEvent(self, swf::kEvConstruct, nullptr);
+    // initialize runs at once; construct (and the class constructor) once
+    // the outermost placement is complete, parents before children; load
+    // and the first frame's actions join the queue.
+    ++placing_;
+    runClipEvent(self, swf::kEvInitialize);
+    pendingConstructs_.push_back(self);
     queueClipEvent(self, swf::kEvLoad, "onLoad");
     if (TimelineOf(*movie_, o) && o->characterId != 0) {
         o->playing = true;
@@ -269,13 +263,66 @@ void ScriptedMovie::initialize(DisplayObject* o)
         o->frame = 0;
         o->playing = false;
     }
+    if (--placing_ == 0) {
+        std::vector<DisplayPtr> constructs;
+        constructs.swap(pendingConstructs_);
+        for (const DisplayPtr& c : constructs) {
+            runClipEvent(c, swf::kEvConstruct);
+            if (Object* cls = registeredClass(c->characterId)) {
+                ClipObject* co = rt_->clipObject(c.get());
+                Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+                Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, co), co, co);
+                try {
+                    Args none;
+                    rt_->call(a, Value(cls), Value(static_cast<Object*>(co)), none);
+                } catch (ScriptThrow& t) {
+                    if (rt_->traceOutput)
+                        rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
+                } catch (ScriptAbort& e) {
+                    if (rt_->warningOutput && !e.reason.isEmpty())
+                        rt_->warningOutput(e.reason);
+                }
+            }
+        }
+    }
 }
 
-void ScriptedMovie::queueUnload(const DisplayPtr& o)
+Object* ScriptedMovie::registeredClass(int characterId) const
 {
+    if (rt_->registeredClasses.isEmpty())
+        return nullptr;
+    for (const auto& [name, id] : movie_->exports)
+        if (id == characterId)
+            if (Object* c = rt_->registeredClasses.value(name, nullptr))
+                return c;
+    return nullptr;
+}
+
+void ScriptedMovie::runClipEvent(const DisplayPtr& o, quint32 event)
+{
+    if (!o->clipActions)
+        return;
+    for (const swf::ClipAction& ca : *o->clipActions)
+        if (ca.events & event)
+            rt_->runActions(std::make_shared<const QByteArray>(ca.code), o.get());
+}
+
+void ScriptedMovie::unload(const DisplayPtr& o)
+{
+    // Children first, then the clip's own unload event and onUnload.
     for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
-        queueUnload(*it);
-    queueClipEvent(o, swf::kEvUnload, "onUnload");
+        unload(*it);
+    runClipEvent(o, swf::kEvUnload);
+    if (o->script) {
+        auto* obj = static_cast<Object*>(o->script);
+        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+        Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, obj), obj, obj);
+        try {
+            rt_->callMethod(a, obj, QStringLiteral("onUnload"), {});
+        } catch (ScriptThrow&) {
+        } catch (ScriptAbort&) {
+        }
+    }
 }
 
 void ScriptedMovie::remove(DisplayObject* o)
@@ -289,7 +336,7 @@ void ScriptedMovie::remove(DisplayObject* o)
             list.erase(it);
             break;
         }
-    queueUnload(keep);
+    unload(keep);
     o->parent = nullptr;
     if (rt_->focus == o)
         rt_->focus = nullptr;
@@ -311,32 +358,20 @@ void ScriptedMovie::runQueue()
     while (!queue_.empty() && ran++ < kMaxQueuedPerFrame && !rt_->aborted) {
         Queued q = std::move(queue_.front());
         queue_.pop_front();
+        // A clip that left the stage runs nothing more.
+        if (q.clip.get() != root_.get() && !onStage(q.clip.get(), root_.get()))
+            continue;
         if (q.code) {
             rt_->runActions(q.code, q.clip.get(), q.version);
             continue;
         }
         if (q.method.isEmpty())
             continue;
-        // Methods only run on objects still on the stage (unload excepted).
-        if (q.method != QLatin1String("onUnload") && !onStage(q.clip.get(), root_.get()))
-            continue;
         ClipObject* obj = rt_->clipObject(q.clip.get());
         Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
         Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, obj), obj, obj);
         try {
-            if (q.method == QLatin1String("\x01construct")) {
-                Object* ctor = nullptr;
-                for (const auto& [name, id] : movie_->exports)
-                    if (id == q.clip->characterId)
-                        if ((ctor = rt_->registeredClasses.value(name, nullptr)))
-                            break;
-                if (ctor) {
-                    Args none;
-                    rt_->call(a, Value(ctor), Value(static_cast<Object*>(obj)), none);
-                }
-            } else {
-                rt_->callMethod(a, obj, q.method, q.args);
-            }
+            rt_->callMethod(a, obj, q.method, q.args);
         } catch (ScriptThrow& t) {
             if (rt_->traceOutput)
                 rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));

@@ -63,7 +63,9 @@ private:
     swf::DisplayObject* addChild(swf::DisplayObject* parent, int characterId, const QString& name, int depth, int frame);
     void initialize(swf::DisplayObject* o);
     void remove(swf::DisplayObject* o);
-    void queueUnload(const swf::DisplayPtr& o);
+    void unload(const swf::DisplayPtr& o);
+    void runClipEvent(const swf::DisplayPtr& o, quint32 event);
+    Object* registeredClass(int characterId) const;
     void gotoClip(swf::DisplayObject* clip, int frame, bool play);
     void queueFrameActions(swf::DisplayObject* clip, int frame);
     void runInitActions(const swf::Frame& frame);
@@ -84,6 +86,8 @@ private:
     swf::DisplayPtr root_;
     std::unique_ptr<Runtime> rt_;
     std::deque<Queued> queue_;
+    int placing_ = 0;                               // placements under way
+    std::vector<swf::DisplayPtr> pendingConstructs_;
     std::set<int> initDone_;
     quint64 serial_ = 0;
     int placementBudget_ = 200000;

@@ -239,7 +239,8 @@ bool strictEquals(const Value& x, const Value& y)
     switch (x.type()) {
     case Type::Undefined:
     case Type::Null: return true;
-    case Type::Number: return x.asNumber() == y.asNumber();
+    // The Flash Player finds NaN strictly equal to itself.
+    case Type::Number: return x.asNumber() == y.asNumber() || (std::isnan(x.asNumber()) && std::isnan(y.asNumber()));
     case Type::String: return x.asString() == y.asString();
     case Type::Boolean: return x.asBool() == y.asBool();
     case Type::Object: return x.asObject() == y.asObject();
@@ -361,10 +362,15 @@ void gotoLabelOrNumber(Activation& a, swf::DisplayObject* d, const Value& frame,
         return;
     }
     const double n = a.rt.toNumber(a, frame);
-    if (!std::isfinite(n))
+    // Frame numbers wrap as 32-bit integers; a fraction, or frame 0 and
+    // below, does nothing.
+    if (!std::isfinite(n) || n != std::trunc(n))
+        return;
+    const qint64 f = qint64(ToInt32(n)) + bias;
+    if (f < 1)
         return;
     if (a.rt.gotoFrame)
-        a.rt.gotoFrame(d, int(n) - 1 + bias, play);
+        a.rt.gotoFrame(d, int(std::min<qint64>(f, 1 << 30)) - 1, play);
 }
 
 Object* makeArguments(Activation& a, std::vector<Value>& args, Object* callee, Object* caller)
@@ -586,8 +592,10 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             st.push(swf4Bool(a, x == b));
             break;
         }
-        case 0x0F: {        // Less
-            const double b = swf4Number(a, st.pop()), x = swf4Number(a, st.pop());
+        case 0x0F: {        // Less: the left operand is converted first
+            const Value bv = st.pop(), xv = st.pop();
+            const double x = swf4Number(a, xv);
+            const double b = swf4Number(a, bv);
             st.push(swf4Bool(a, x < b));
             break;
         }

@@ -122,8 +122,8 @@ double StringToNumber(const QString& str, int version)
         }
         return any ? std::strtod(digits.constData(), nullptr) : 0.0;
     }
-    // Hexadecimal: 0x... with an optional sign before it.
-    {
+    // Hexadecimal: 0x... with an optional sign before it (version 6 on).
+    if (version >= 6) {
         int j = i;
         bool neg = false;
         if (j < n && (str[j] == QLatin1Char('-') || str[j] == QLatin1Char('+'))) {
@@ -153,8 +153,8 @@ double StringToNumber(const QString& str, int version)
     int j = i;
     if (j < n && (str[j] == QLatin1Char('-') || str[j] == QLatin1Char('+')))
         ascii += char(str[j++].unicode());
-    // A leading zero followed by octal digits only reads as octal.
-    if (j + 1 < n && str[j] == QLatin1Char('0')) {
+    // A leading zero followed by octal digits only reads as octal (version 6 on).
+    if (version >= 6 && j + 1 < n && str[j] == QLatin1Char('0')) {
         bool octal = true;
         double v = 0;
         for (int k = j; k < n; ++k) {
@@ -188,10 +188,8 @@ double StringToNumber(const QString& str, int version)
             break;
         }
     }
-    while (j < n && isSpace(str[j]))
-        ++j;
     if (!digits || j != n)
-        return nan;
+        return nan;   // trailing blanks make it no number either
     return std::strtod(ascii.constData(), nullptr);
 }
 

@@ -49,11 +49,14 @@ TEST(Avm1Value, StringsReadAsNumbersByTheMoviesVersion)
         double n;
     } cases[] = {
         {"12", 7, 12},
-        {" 12 ", 7, 12},
+        {" 12", 7, 12},
+        {" 12 ", 7, nan},
         {"1.5e3", 7, 1500},
         {"0x10", 7, 16},
         {"-0x10", 7, -16},
         {"010", 7, 8},        // a leading zero reads as octal
+        {"010", 5, 10},       // but not before version 6
+        {"0x10", 5, nan},
         {"019", 7, 19},       // unless a digit is not octal
         {"", 7, nan},
         {"", 4, 0},

@@ -150,7 +150,12 @@ void InstallStage(Runtime& rt)
          }));
     prop("align", [&rt] { return Value(rt.stageAlign); },
          rt.newNative([&rt](Activation& a, Object*, Args& args) -> Value {
-             rt.stageAlign = rt.toString(a, Arg(args, 0)).toUpper();
+             // Kept as the letters L, T, R, B in that order.
+             const QString given = rt.toString(a, Arg(args, 0)).toUpper();
+             rt.stageAlign.clear();
+             for (QChar c : QStringLiteral("LTRB"))
+                 if (given.contains(c))
+                     rt.stageAlign += c;
              return Value();
          }));
     prop("showMenu", [] { return Value(true); });

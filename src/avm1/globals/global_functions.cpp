@@ -72,11 +72,15 @@ void InstallGlobalFunctions(Runtime& rt)
         return Value(std::isfinite(rt.toNumber(a, Arg(args, 0))));
     });
     g->defineNative(rt, QStringLiteral("parseInt"), [&rt](Activation& a, Object*, Args& args) -> Value {
+        if (args.empty())
+            return Value();
         const QString s = rt.toString(a, Arg(args, 0));
         const int radix = args.size() > 1 && !args[1].isUndefined() ? ToInt32(rt.toNumber(a, args[1])) : 0;
         return Value(parseIntImpl(s, radix));
     });
     g->defineNative(rt, QStringLiteral("parseFloat"), [&rt](Activation& a, Object*, Args& args) -> Value {
+        if (args.empty())
+            return Value();
         const QString s = rt.toString(a, Arg(args, 0)).trimmed();
         // The longest prefix that is a number.
         int end = 0;

@@ -13,8 +13,7 @@ swf::DisplayObject* self(Runtime& rt, Object* o)
 
 int intOf(Activation& a, const Value& v)
 {
-    const double n = a.rt.toNumber(a, v);
-    return std::isfinite(n) ? int(std::clamp(n, -2147483648.0, 2147483647.0)) : 0;
+    return ToInt32(a.rt.toNumber(a, v));
 }
 
 // Script-made shapes: the drawing API collects paths, compiled on change.
@@ -97,9 +96,11 @@ void InstallMovieClip(Runtime& rt)
                     return Value();
             } else {
                 const double n = rt.toNumber(a, f);
-                if (!std::isfinite(n))
+                // Frame numbers wrap as 32-bit integers; a fraction, or
+                // frame 0 and below, does nothing.
+                if (!std::isfinite(n) || n != std::trunc(n) || ToInt32(n) < 1)
                     return Value();
-                frame = int(n) - 1;
+                frame = ToInt32(n) - 1;
             }
             if (rt.gotoFrame)
                 rt.gotoFrame(d, frame, play);
