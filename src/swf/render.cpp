@@ -643,7 +643,7 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
     if (hasFilters) {
         // Filters are costly and most objects look the same frame after
         // frame: reuse the result made from the same picture.
-        const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters.get(), viewScale_};
+        const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters, viewScale_};
         if (const QImage* done = cache_.findFiltered(key)) {
             layer = *done;
         } else {
