@@ -79,6 +79,14 @@ private:
 using GradientRamp = std::array<QRgb, 256>;
 GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
 
+// Fills `img` (whose top left is device pixel `origin`) with a bitmap fill
+// seen through `toDevice` (the bitmap's pixels to device pixels). Each
+// pixel takes the texel under its centre, or with `smooth` the four
+// texels around it mixed. Outside the bitmap a repeating fill repeats and
+// a clipped one carries its edge pixels on.
+void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
+                     bool smooth);
+
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.
 void RenderDisplayList(const Movie& movie, const std::vector<DisplayObject>& list, QImage& target,

@@ -125,3 +125,101 @@ TEST(SwfRenderCases, EachObjectShowsItsOwnFiltersWhateverWasDrawnBefore)
         }
     }
 }
+
+namespace {
+
+// 2 x 2 texels: red, green / blue, white.
+QImage fourTexels()
+{
+    QImage img(2, 2, QImage::Format_ARGB32_Premultiplied);
+    img.setPixel(0, 0, qRgb(255, 0, 0));
+    img.setPixel(1, 0, qRgb(0, 255, 0));
+    img.setPixel(0, 1, qRgb(0, 0, 255));
+    img.setPixel(1, 1, qRgb(255, 255, 255));
+    return img;
+}
+
+} // namespace
+
+// A bitmap fill seen through its matrix: each pixel takes the texel under
+// its centre (or the four around it mixed, when smoothed). Past the
+// bitmap's edge a repeating fill starts again from the other side; a
+// clipped one carries its edge texels on.
+TEST(SwfRenderCases, BitmapFillsRepeatOrCarryTheirEdgesOnPastTheBitmap)
+{
+    // Each texel 9.5 device pixels across and 9 down; the picture covers
+    // -10..30 on each axis. Row 4's centres lie level with the middle of
+    // the top texels, so smoothing mixes across only.
+    const QTransform toDevice = QTransform::fromScale(9.5, 9);
+    const QPoint origin(-10, -10);
+    struct Case {
+        bool repeat, smooth;
+        QPoint at;       // device pixel
+        QRgb expected;
+    } cases[] = {
+        {true, false, {5, 5}, qRgb(255, 0, 0)},         // inside: the texel itself
+        {true, false, {15, 5}, qRgb(0, 255, 0)},
+        {true, false, {-5, 5}, qRgb(0, 255, 0)},        // left of the bitmap: its right column
+        {false, false, {-5, 5}, qRgb(255, 0, 0)},       // clipped: the left column carried on
+        {true, false, {25, 25}, qRgb(255, 0, 0)},       // past the bottom right: from the top left again
+        {false, false, {25, 25}, qRgb(255, 255, 255)},  // clipped: the bottom right texel
+        // Smoothed, a centre half way between two texels' middles mixes them.
+        {false, true, {9, 4}, qRgb(128, 128, 0)},
+        {true, true, {9, 4}, qRgb(128, 128, 0)},
+        // Beside and past the left edge: clipped keeps the edge texel;
+        // repeating mixes in the texels from the other side.
+        {false, true, {0, 4}, qRgb(255, 0, 0)},
+        {false, true, {-10, 4}, qRgb(255, 0, 0)},
+        {true, true, {-10, 4}, qRgb(128, 128, 0)},
+    };
+    for (const Case& c : cases) {
+        QImage img(40, 40, QImage::Format_ARGB32_Premultiplied);
+        PaintBitmapFill(img, origin, fourTexels(), toDevice, c.repeat, c.smooth);
+        const QRgb got = img.pixel(c.at - origin);
+        EXPECT_EQ(QColor(got), QColor(c.expected))
+            << (c.repeat ? "repeating" : "clipped") << (c.smooth ? " smoothed" : "") << " at " << c.at.x() << ","
+            << c.at.y();
+    }
+}
+
+// In a movie: a clipped fill reaching past its bitmap at a fractional
+// scale shows the edge texels there, never the far side of the bitmap; a
+// fill is smoothed only when its smoothing bit says so and the quality is
+// high.
+TEST(SwfRenderCases, BitmapFillsInAMovieClipAtTheirEdgesAndSmoothOnlyWhenAllowed)
+{
+    struct Case {
+        bool clipped, smoothBit, antialias;
+    } cases[] = {
+        {true, true, true}, {true, true, false}, {true, false, true}, {false, true, true}, {false, false, false},
+    };
+    for (const Case& c : cases) {
+        SwfWriter w({.frameSize = Rect{0, 60 * 20, 0, 60 * 20}});
+        w.defineBitsLossless(1, fourTexels().convertToFormat(QImage::Format_ARGB32));
+        ShapeBuilder b;
+        // Each texel 12.5 pixels wide; the square reaches 5 pixels past the
+        // bitmap on every side.
+        const double texel = 12.5 * 20;
+        Matrix m = ScaleRotate(texel, texel, 0, 10 * 20, 10 * 20);
+        b.style(0, b.addFill(BitmapFill(1, m, c.clipped, c.smoothBit)), 0).rect(QRectF(5 * 20, 5 * 20, 35 * 20, 35 * 20));
+        w.defineShape(2, b.build(), 3);
+        w.placeObject2(PlaceNew(2, 1));
+        w.showFrame();
+        const QImage img = shot(w.finish(), QSize(60, 60), c.antialias);
+        const char* what = c.clipped ? "clipped" : "repeating";
+        // Left of the bitmap, level with its top row: red carried on when
+        // clipped, mostly the green of the right column when repeating.
+        const QColor beside = img.pixelColor(7, 12);
+        if (c.clipped)
+            EXPECT_EQ(beside, QColor(255, 0, 0)) << what << " smooth bit " << c.smoothBit << " aa " << c.antialias;
+        else
+            EXPECT_GT(beside.green(), beside.red()) << what << " smooth bit " << c.smoothBit << " aa " << c.antialias;
+        // Across the middle of the top row: mixed colours only when smoothed.
+        bool mixed = false;
+        for (int x = 10; x < 35; ++x) {
+            const QColor px = img.pixelColor(x, 12);
+            mixed = mixed || (px.red() > 0 && px.red() < 255);
+        }
+        EXPECT_EQ(mixed, c.smoothBit && c.antialias) << what << " smooth bit " << c.smoothBit << " aa " << c.antialias;
+    }
+}
