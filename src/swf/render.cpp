@@ -143,6 +143,33 @@ double transformScale(const QTransform& m)
     return std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
 }
 
+// The least and the most a transform stretches a length, over all
+// directions (the singular values of its linear part).
+std::pair<double, double> stretchRange(const QTransform& m)
+{
+    const double e = (m.m11() + m.m22()) / 2, f = (m.m11() - m.m22()) / 2;
+    const double g = (m.m12() + m.m21()) / 2, h = (m.m12() - m.m21()) / 2;
+    const double q = std::hypot(e, h), r = std::hypot(f, g);
+    return {std::abs(q - r), q + r};
+}
+
+// The device outline of a line `width` wide in the shape's units (`path`)
+// stretched by `m`, joined with a line one pixel wide along the same path
+// on the device (`devicePath`), so that no part is thinner than a pixel.
+// Both outlines turn the same way, so the non-zero rule fills their union.
+QPainterPath stretchedLine(QPainterPathStroker& stroker, double width, const QPainterPath& path,
+                           const QTransform& m, const QPainterPath& devicePath)
+{
+    stroker.setWidth(width);
+    QPainterPath outline = m.map(stroker.createStroke(path));
+    if (m.determinant() < 0)
+        outline = outline.toReversed();
+    stroker.setWidth(kMinLinePixels);
+    outline.addPath(stroker.createStroke(devicePath));
+    outline.setFillRule(Qt::WindingFill);
+    return outline;
+}
+
 // Linear-RGB gradients convert each channel to an 8-bit linear value,
 // interpolate there and convert back through a table; the way back never
 // reaches 255, so even a gradient's end colours come out one step darker.
@@ -917,16 +944,27 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             // never below one pixel. One that must not follow horizontal
             // scaling takes one width from the vertical scale (and the other
             // way round); one that follows neither keeps its width.
+            //
+            // Under an unequal scale, skew or rotation a line that follows
+            // its shape is as thick as the shape is stretched across it
+            // (an ellipse stretched sideways has thick sides and thin top
+            // and bottom), and where that comes to less than a pixel it is
+            // still a pixel wide: the stretched outline joined with a
+            // one-pixel line along the same path.
             double px = ls.width * scale;
             bool cosmetic = true;
-            if (ls.noHScale && ls.noVScale)
+            bool widened = false;
+            if (ls.noHScale && ls.noVScale) {
                 px = ls.width / 20.0;
-            else if (ls.noHScale)
+            } else if (ls.noHScale) {
                 px = ls.width * std::hypot(m.m21(), m.m22());
-            else if (ls.noVScale)
+            } else if (ls.noVScale) {
                 px = ls.width * std::hypot(m.m11(), m.m12());
-            else
-                cosmetic = px < kMinLinePixels;
+            } else {
+                const auto [thinnest, thickest] = stretchRange(m);
+                cosmetic = ls.width * thickest < kMinLinePixels;
+                widened = !cosmetic && ls.width * thinnest < kMinLinePixels;
+            }
             px = std::max(kMinLinePixels, px);
             const Qt::PenCapStyle cap = ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap;
             const Qt::PenJoinStyle join = ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
@@ -944,7 +982,10 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 QTransform drawTransform;
                 // The line follows its path with the curves already cut
                 // into straight pieces in the shape's own units.
-                if (cosmetic) {
+                if (widened) {
+                    outline = stretchedLine(stroker, ls.width, FlattenToLines(path, QTransform(), kCurveTolerance),
+                                            m, FlattenToLines(path, m, kCurveTolerance));
+                } else if (cosmetic) {
                     stroker.setWidth(px);
                     outline = stroker.createStroke(FlattenToLines(path, m, kCurveTolerance));
                 } else {
@@ -952,14 +993,33 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                     outline = stroker.createStroke(FlattenToLines(path, QTransform(), kCurveTolerance));
                     drawTransform = m;
                 }
+                const bool onDevice = cosmetic || widened;
                 const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, m, drawTransform,
-                                                        cosmetic ? m.inverted().map(outline).boundingRect() : area,
+                                                        onDevice ? m.inverted().map(outline).boundingRect() : area,
                                                         p.device())
                                              : QBrush(cx.apply(ls.color));
                 if (brush.style() == Qt::NoBrush)
                     continue;
                 FillPathAliased(p, outline, drawTransform, brush,
-                                cosmetic ? kCurveTolerance / 20 : kCurveTolerance);
+                                onDevice ? kCurveTolerance / 20 : kCurveTolerance);
+                continue;
+            }
+            if (widened) {
+                QPainterPathStroker stroker;
+                stroker.setCapStyle(cap);
+                stroker.setJoinStyle(join);
+                if (ls.join == 2)
+                    stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
+                const QPainterPath outline = stretchedLine(stroker, ls.width, path, m, m.map(path));
+                const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, m, QTransform(),
+                                                        m.inverted().map(outline).boundingRect(), p.device())
+                                             : QBrush(cx.apply(ls.color));
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                p.setTransform(QTransform());
+                p.setPen(Qt::NoPen);
+                p.setBrush(brush);
+                p.drawPath(outline);
                 continue;
             }
             QPen pen;

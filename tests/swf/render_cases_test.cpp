@@ -128,6 +128,63 @@ TEST(SwfRenderCases, EachObjectShowsItsOwnFiltersWhateverWasDrawnBefore)
 
 namespace {
 
+// Dark pixels from the edge of the picture towards its middle, along the
+// middle row (from the left) or the middle column (from the top).
+int thickness(const QImage& img, bool fromTop)
+{
+    int n = 0;
+    const int mid = fromTop ? img.width() / 2 : img.height() / 2;
+    const int end = fromTop ? img.height() / 2 : img.width() / 2;
+    for (int i = 0; i < end; ++i)
+        n += qGray(fromTop ? img.pixel(mid, i) : img.pixel(i, mid)) < 128;
+    return n;
+}
+
+} // namespace
+
+// A line that follows its shape is stretched with it: an outline around a
+// square scaled unequally is thick where the stretch runs across the line
+// and thin where it runs along it, and no part of it is thinner than a
+// pixel. (The square, 20 pixels on each side, is centred a quarter pixel
+// off the pixel grid so that no pixel centre lies on an edge.)
+TEST(SwfRenderCases, LinesFollowingTheirShapeStretchWithItButStayAPixelWide)
+{
+    struct Case {
+        int widthTwips;
+        double sx, sy, rotation;
+        int left, top;   // thickness of the left side and of the top, in pixels
+    } cases[] = {
+        {20, 3, 1, 0, 3, 1},
+        {20, 1, 3, 0, 1, 3},
+        {20, 3, 0.3, 0, 3, 1},          // the top, 0.3 pixels thick, is one pixel
+        {10, 4, 1, 0, 2, 1},            // half a pixel: 2 at the sides, the top still one
+        {10, 4, 1, M_PI / 2, 1, 2},     // turned a quarter: the thick sides come to the top
+        {40, 2, 2, 0, 4, 4},            // an equal scale: the same all round
+        {0, 3, 1, 0, 1, 1},             // a hairline is a pixel whatever the scale
+    };
+    for (const Case& c : cases) {
+        SwfWriter w({.frameSize = Rect{0, 100 * 20, 0, 100 * 20}});
+        ShapeBuilder b;
+        b.style(0, 0, b.addLine(SolidLine(c.widthTwips, Qt::black))).rect(QRectF(-200, -200, 400, 400));
+        w.defineShape(1, b.build(), 4);
+        w.placeObject2(PlaceNew(1, 1, ScaleRotate(c.sx, c.sy, c.rotation, 50.25 * 20, 50.25 * 20)));
+        w.showFrame();
+        const QByteArray movie = w.finish();
+        const QImage crisp = shot(movie, QSize(100, 100), false);
+        EXPECT_EQ(thickness(crisp, false), c.left)
+            << c.widthTwips << " twips at " << c.sx << " x " << c.sy << " turned " << c.rotation;
+        EXPECT_EQ(thickness(crisp, true), c.top)
+            << c.widthTwips << " twips at " << c.sx << " x " << c.sy << " turned " << c.rotation;
+        // Antialiased, the thin parts still show at full darkness somewhere
+        // across them, and the thick ones keep their width.
+        const QImage smooth = shot(movie, QSize(100, 100), true);
+        EXPECT_NEAR(thickness(smooth, false), c.left, 1) << c.widthTwips << " twips, antialiased";
+        EXPECT_NEAR(thickness(smooth, true), c.top, 1) << c.widthTwips << " twips, antialiased";
+    }
+}
+
+namespace {
+
 // 2 x 2 texels: red, green / blue, white.
 QImage fourTexels()
 {
