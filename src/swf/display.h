@@ -19,6 +19,8 @@ struct DisplayObject {
     bool visible = true;
     QString name;
     std::shared_ptr<const std::vector<Filter>> filters;
+    // The frame of its parent's timeline that made this instance.
+    int placedFrame = 0;
     // A sprite's own timeline: its current frame and its display list.
     int frame = -1;
     std::vector<DisplayObject> children;   // sorted by depth
@@ -40,7 +42,7 @@ public:
     void runFrame(const Timeline& timeline, int index, std::vector<DisplayObject>& list, std::vector<int>* placed);
 
 private:
-    void place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed);
+    void place(const PlaceObject& p, int frameIndex, std::vector<DisplayObject>& list, std::vector<int>* placed);
     void instantiate(DisplayObject& o);
     const Movie& movie_;
     int depthGuard_ = 0;

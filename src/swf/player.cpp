@@ -38,7 +38,8 @@ void TimelineRunner::instantiate(DisplayObject& o)
     --depthGuard_;
 }
 
-void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed)
+void TimelineRunner::place(const PlaceObject& p, int frameIndex, std::vector<DisplayObject>& list,
+                           std::vector<int>* placed)
 {
     auto it = findDepth(list, p.depth);
     const bool occupied = it != list.end() && it->depth == p.depth;
@@ -82,6 +83,7 @@ void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& lis
     if (p.visible)
         o->visible = *p.visible;
     if (fresh) {
+        o->placedFrame = frameIndex;
         instantiate(*o);
         if (placed)
             placed->push_back(o->depth);
@@ -95,7 +97,7 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, std::vector<D
         return;
     for (const ControlTag& tag : timeline.frames[size_t(index)].tags) {
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
-            place(*p, list, placed);
+            place(*p, index, list, placed);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             auto it = findDepth(list, r->depth);
             if (it != list.end() && it->depth == r->depth)
@@ -123,15 +125,16 @@ void TimelineRunner::tick(const Timeline& timeline, int& frame, std::vector<Disp
     }
     if (count <= 1 && frame >= 0)
         return;   // a one-frame timeline just stays
-    // Loop: rebuild frame 0; objects placed again at the same depth with
-    // the same character keep their own state.
+    // Loop: rebuild frame 0. An object that has stood since frame 0 and
+    // is placed there again (same depth, same character) keeps its own
+    // state; one placed later is a new instance, even of that character.
     std::vector<DisplayObject> old = std::move(list);
     list.clear();
     std::vector<int> placed;
     runFrame(timeline, 0, list, &placed);
     for (DisplayObject& o : list) {
         auto it = findDepth(old, o.depth);
-        if (it != old.end() && it->depth == o.depth && it->characterId == o.characterId) {
+        if (it != old.end() && it->depth == o.depth && it->characterId == o.characterId && it->placedFrame == 0) {
             o.frame = it->frame;
             o.children = std::move(it->children);
         }
