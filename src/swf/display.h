@@ -80,7 +80,7 @@ public:
     void runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed);
 
 private:
-    void place(const PlaceObject& p, DisplayList& list, std::vector<int>* placed);
+    void place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed);
     void instantiate(DisplayObject& o);
     const Movie& movie_;
     int depthGuard_ = 0;

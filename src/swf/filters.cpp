@@ -210,11 +210,13 @@ void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<Rg
     const Rgba color = premulOf(f.colors.empty() ? QColor(Qt::black) : f.colors.front());
     const float strength = float(f.strength);
     const bool keepObject = f.compositeSource && !f.knockout;
+    // A gradient glow "on top" lies over the object and around it alike.
+    const bool full = ramp && f.onTop;
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const float b = at.at(x, y);
-            const float cover = std::clamp((f.inner ? 1 - b : b) * strength, 0.0f, 1.0f);
+            const float cover = std::clamp((f.inner && !full ? 1 - b : b) * strength, 0.0f, 1.0f);
             Rgba glow;
             if (ramp) {
                 glow = (*ramp)[size_t(std::lround(cover * 255))];
@@ -229,7 +231,13 @@ void shadowLike(QImage& img, const Filter& f, double scale, const std::vector<Rg
             }
             const Rgba dest = unpack(line[x]);
             Rgba out;
-            if (f.inner) {
+            if (full) {
+                if (f.knockout)
+                    out = glow;
+                else
+                    out = {dest.r * (1 - glow.a) + glow.r, dest.g * (1 - glow.a) + glow.g,
+                           dest.b * (1 - glow.a) + glow.b, dest.a * (1 - glow.a) + glow.a};
+            } else if (f.inner) {
                 // Inside the object only: the glow is cut to the object's alpha.
                 const float k = dest.a;
                 if (f.knockout || !f.compositeSource)

@@ -603,8 +603,8 @@ std::vector<Filter> ReadFilterList(Reader& r)
             f.passes = int(r.ub(5));
             break;
         case Filter::Bevel:
+            f.colors.push_back(ReadRgba(r));   // highlight: files store it first
             f.colors.push_back(ReadRgba(r));   // shadow
-            f.colors.push_back(ReadRgba(r));   // highlight
             f.blurX = r.fixed16();
             f.blurY = r.fixed16();
             f.angle = r.fixed16();

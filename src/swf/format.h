@@ -228,6 +228,7 @@ struct Filter {
     std::vector<double> matrix;      // convolution or colour matrix (20 values)
     QColor defaultColor;
     bool clamp = true, preserveAlpha = true;
+    bool operator==(const Filter&) const = default;
 };
 
 // Script attached to a placed clip: the events it answers (the file's

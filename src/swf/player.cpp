@@ -54,7 +54,7 @@ void TimelineRunner::instantiate(DisplayObject& o)
     --depthGuard_;
 }
 
-void TimelineRunner::place(const PlaceObject& p, DisplayList& list, std::vector<int>* placed)
+void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed)
 {
     auto it = FindDepth(list, p.depth);
     const bool occupied = it != list.end() && (*it)->depth == p.depth;
@@ -98,6 +98,7 @@ void TimelineRunner::place(const PlaceObject& p, DisplayList& list, std::vector<
     if (p.visible)
         o->visible = *p.visible;
     if (fresh) {
+        o->placeFrame = frameIndex;
         instantiate(*o);
         if (placed)
             placed->push_back(o->depth);
@@ -110,7 +111,7 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& 
         return;
     for (const ControlTag& tag : timeline.frames[size_t(index)].tags) {
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
-            place(*p, list, placed);
+            place(*p, index, list, placed);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
             auto it = FindDepth(list, r->depth);
             if (it != list.end() && (*it)->depth == r->depth)
@@ -138,15 +139,17 @@ void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& lis
     }
     if (count <= 1 && frame >= 0)
         return;   // a one-frame timeline just stays
-    // Loop: rebuild frame 0; objects placed again at the same depth with
-    // the same character keep their own state.
+    // Loop: rebuild frame 0. An object that has stood since frame 0 and
+    // is placed there again (same depth, same character) keeps its own
+    // state; one placed later is a new instance, even of that character.
     DisplayList old = std::move(list);
     list.clear();
     std::vector<int> placed;
     runFrame(timeline, 0, list, &placed);
     for (const DisplayPtr& o : list) {
         auto it = FindDepth(old, o->depth);
-        if (it != old.end() && (*it)->depth == o->depth && (*it)->characterId == o->characterId) {
+        if (it != old.end() && (*it)->depth == o->depth && (*it)->characterId == o->characterId &&
+            (*it)->placeFrame == 0) {
             o->frame = (*it)->frame;
             o->children = std::move((*it)->children);
         }

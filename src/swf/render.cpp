@@ -143,6 +143,33 @@ double transformScale(const QTransform& m)
     return std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
 }
 
+// The least and the most a transform stretches a length, over all
+// directions (the singular values of its linear part).
+std::pair<double, double> stretchRange(const QTransform& m)
+{
+    const double e = (m.m11() + m.m22()) / 2, f = (m.m11() - m.m22()) / 2;
+    const double g = (m.m12() + m.m21()) / 2, h = (m.m12() - m.m21()) / 2;
+    const double q = std::hypot(e, h), r = std::hypot(f, g);
+    return {std::abs(q - r), q + r};
+}
+
+// The device outline of a line `width` wide in the shape's units (`path`)
+// stretched by `m`, joined with a line one pixel wide along the same path
+// on the device (`devicePath`), so that no part is thinner than a pixel.
+// Both outlines turn the same way, so the non-zero rule fills their union.
+QPainterPath stretchedLine(QPainterPathStroker& stroker, double width, const QPainterPath& path,
+                           const QTransform& m, const QPainterPath& devicePath)
+{
+    stroker.setWidth(width);
+    QPainterPath outline = m.map(stroker.createStroke(path));
+    if (m.determinant() < 0)
+        outline = outline.toReversed();
+    stroker.setWidth(kMinLinePixels);
+    outline.addPath(stroker.createStroke(devicePath));
+    outline.setFillRule(Qt::WindingFill);
+    return outline;
+}
+
 // Linear-RGB gradients convert each channel to an 8-bit linear value,
 // interpolate there and convert back through a table; the way back never
 // reaches 255, so even a gradient's end colours come out one step darker.
@@ -319,6 +346,72 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
     }
 }
 
+} // namespace
+
+void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
+                     bool smooth)
+{
+    bool invertible = false;
+    const QTransform inv = toDevice.inverted(&invertible);
+    const QImage src = bitmap.format() == QImage::Format_ARGB32_Premultiplied
+                           ? bitmap
+                           : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int bw = src.width(), bh = src.height();
+    if (!invertible || bw == 0 || bh == 0) {
+        img.fill(Qt::transparent);
+        return;
+    }
+    // A repeating fill wraps round; a clipped one carries its edge pixels on.
+    auto column = [&](qint64 i) {
+        if (repeat)
+            return int(((i % bw) + bw) % bw);
+        return int(std::clamp<qint64>(i, 0, bw - 1));
+    };
+    auto row = [&](qint64 j) {
+        if (repeat)
+            return int(((j % bh) + bh) % bh);
+        return int(std::clamp<qint64>(j, 0, bh - 1));
+    };
+    auto texel = [&](int i, int j) { return reinterpret_cast<const QRgb*>(src.constScanLine(j))[i]; };
+    // Positions far off the bitmap (degenerate matrices) stay within what
+    // a 64-bit index holds.
+    auto whole = [](double v) { return qint64(std::floor(std::clamp(v, -1e15, 1e15))); };
+    const double dx = inv.m11(), dy = inv.m12();
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const QPointF p0 = inv.map(QPointF(origin.x() + 0.5, origin.y() + y + 0.5));
+        for (int x = 0; x < img.width(); ++x) {
+            const double bx = p0.x() + dx * x, by = p0.y() + dy * x;
+            if (!std::isfinite(bx) || !std::isfinite(by)) {
+                line[x] = 0;
+                continue;
+            }
+            if (!smooth) {
+                // The texel under the pixel's centre.
+                line[x] = texel(column(whole(bx)), row(whole(by)));
+                continue;
+            }
+            // Texels stand at their middles; the four around the centre mix
+            // by its distance to them, in 1/256 steps.
+            const double u = bx - 0.5, v = by - 0.5;
+            const qint64 i0 = whole(u), j0 = whole(v);
+            const int fx = std::clamp(int((u - double(i0)) * 256), 0, 256);
+            const int fy = std::clamp(int((v - double(j0)) * 256), 0, 256);
+            const int c0 = column(i0), c1 = column(i0 + 1), r0 = row(j0), r1 = row(j0 + 1);
+            const QRgb a = texel(c0, r0), b = texel(c1, r0), c = texel(c0, r1), d = texel(c1, r1);
+            auto mix = [&](int shift) {
+                auto ch = [shift](QRgb q) { return int((q >> shift) & 0xff); };
+                const int top = ch(a) * (256 - fx) + ch(b) * fx;
+                const int bottom = ch(c) * (256 - fx) + ch(d) * fx;
+                return uint32_t((top * (256 - fy) + bottom * fy + 32768) >> 16);
+            };
+            line[x] = mix(24) << 24 | mix(16) << 16 | mix(8) << 8 | mix(0);
+        }
+    }
+}
+
+namespace {
+
 class Renderer {
 public:
     Renderer(const Movie& movie, bool aa, RenderCache& cache, double viewScale, QSize rootSize)
@@ -343,7 +436,7 @@ private:
                     const ColorTransform& cx);
     // m places the shape on the device; painterTransform is what the
     // painter will use to draw it (they differ by the edge nudge).
-    QBrush brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
+    QBrush brushFor(const FillStyle& f, const ColorTransform& cx, const QTransform& m,
                     const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device);
     QRectF bounds(const DisplayObject& o, const QTransform& m) const;
     // Fills a path given in its own units; the brush is given in the same
@@ -647,7 +740,7 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
     if (hasFilters) {
         // Filters are costly and most objects look the same frame after
         // frame: reuse the result made from the same picture.
-        const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters.get(), viewScale_};
+        const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters, viewScale_};
         if (const QImage* done = cache_.findFiltered(key)) {
             layer = *done;
         } else {
@@ -786,10 +879,9 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
     }
 }
 
-QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& smooth, const QTransform& m,
+QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, const QTransform& m,
                           const QTransform& painterTransform, const QRectF& area, const QPaintDevice* device)
 {
-    smooth = false;
     switch (f.type) {
     case FillStyle::Solid:
         return QBrush(cx.apply(f.color));
@@ -818,9 +910,22 @@ QBrush Renderer::brushFor(const FillStyle& f, const ColorTransform& cx, bool& sm
         const BitmapCharacter* bmp = movie_.get<BitmapCharacter>(f.bitmapId);
         if (!bmp || bmp->image.isNull())
             return QBrush(Qt::NoBrush);
-        QBrush b(cache_.transformedBitmap(*bmp, cx));
-        b.setTransform(f.matrix.toQt());
-        smooth = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap;
+        // Like gradients, the fill is worked out over the device pixels the
+        // shape covers: Qt's texture brushes always repeat, where a clipped
+        // fill carries its edge pixels on outwards.
+        QRect r = m.mapRect(area).toAlignedRect().adjusted(-1, -1, 1, 1);
+        if (device)
+            r &= QRect(0, 0, device->width(), device->height());
+        bool invertible = false;
+        const QTransform inv = painterTransform.inverted(&invertible);
+        if (r.isEmpty() || !invertible)
+            return QBrush(Qt::NoBrush);
+        QImage img(r.size(), QImage::Format_ARGB32_Premultiplied);
+        const bool repeat = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::RepeatingBitmapHard;
+        const bool smoothed = aa_ && (f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap);
+        PaintBitmapFill(img, r.topLeft(), cache_.transformedBitmap(*bmp, cx), f.matrix.toQt() * m, repeat, smoothed);
+        QBrush b(img);
+        b.setTransform(QTransform::fromTranslate(r.x(), r.y()) * inv);
         return b;
     }
     }
@@ -835,11 +940,12 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             const QPainterPath& path = layer.fillPaths[i];
             if (path.isEmpty())
                 continue;
-            bool smooth = false;
-            const QBrush brush = brushFor(layer.fills[i], cx, smooth, m, m, path.boundingRect(), p.device());
+            const QBrush brush = brushFor(layer.fills[i], cx, m, m, path.boundingRect(), p.device());
             if (brush.style() == Qt::NoBrush)
                 continue;
-            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
+            // Brushes come as pictures on the device's own pixels: nothing to
+            // interpolate.
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
             fillPath(p, path, m, brush);
         }
         if (fillsOnly)
@@ -853,22 +959,32 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             // never below one pixel. One that must not follow horizontal
             // scaling takes one width from the vertical scale (and the other
             // way round); one that follows neither keeps its width.
+            //
+            // Under an unequal scale, skew or rotation a line that follows
+            // its shape is as thick as the shape is stretched across it
+            // (an ellipse stretched sideways has thick sides and thin top
+            // and bottom), and where that comes to less than a pixel it is
+            // still a pixel wide: the stretched outline joined with a
+            // one-pixel line along the same path.
             double px = ls.width * scale;
             bool cosmetic = true;
-            if (ls.noHScale && ls.noVScale)
+            bool widened = false;
+            if (ls.noHScale && ls.noVScale) {
                 px = ls.width / 20.0;
-            else if (ls.noHScale)
+            } else if (ls.noHScale) {
                 px = ls.width * std::hypot(m.m21(), m.m22());
-            else if (ls.noVScale)
+            } else if (ls.noVScale) {
                 px = ls.width * std::hypot(m.m11(), m.m12());
-            else
-                cosmetic = px < kMinLinePixels;
+            } else {
+                const auto [thinnest, thickest] = stretchRange(m);
+                cosmetic = ls.width * thickest < kMinLinePixels;
+                widened = !cosmetic && ls.width * thinnest < kMinLinePixels;
+            }
             px = std::max(kMinLinePixels, px);
             const Qt::PenCapStyle cap = ls.startCap == 1 ? Qt::FlatCap : ls.startCap == 2 ? Qt::SquareCap : Qt::RoundCap;
             const Qt::PenJoinStyle join = ls.join == 1 ? Qt::BevelJoin : ls.join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
             const double grow = std::max<double>(ls.width, scale > 0 ? px / scale : 0);
             const QRectF area = path.boundingRect().adjusted(-grow, -grow, grow, grow);
-            bool smooth = false;
             if (!aa_) {
                 // Without antialiasing a line is the outline it sweeps,
                 // filled by the same pixel-centre rule as fills.
@@ -881,7 +997,10 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 QTransform drawTransform;
                 // The line follows its path with the curves already cut
                 // into straight pieces in the shape's own units.
-                if (cosmetic) {
+                if (widened) {
+                    outline = stretchedLine(stroker, ls.width, FlattenToLines(path, QTransform(), kCurveTolerance),
+                                            m, FlattenToLines(path, m, kCurveTolerance));
+                } else if (cosmetic) {
                     stroker.setWidth(px);
                     outline = stroker.createStroke(FlattenToLines(path, m, kCurveTolerance));
                 } else {
@@ -889,19 +1008,38 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                     outline = stroker.createStroke(FlattenToLines(path, QTransform(), kCurveTolerance));
                     drawTransform = m;
                 }
-                const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, smooth, m, drawTransform,
-                                                        cosmetic ? m.inverted().map(outline).boundingRect() : area,
+                const bool onDevice = cosmetic || widened;
+                const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, m, drawTransform,
+                                                        onDevice ? m.inverted().map(outline).boundingRect() : area,
                                                         p.device())
                                              : QBrush(cx.apply(ls.color));
                 if (brush.style() == Qt::NoBrush)
                     continue;
                 FillPathAliased(p, outline, drawTransform, brush,
-                                cosmetic ? kCurveTolerance / 20 : kCurveTolerance);
+                                onDevice ? kCurveTolerance / 20 : kCurveTolerance);
+                continue;
+            }
+            if (widened) {
+                QPainterPathStroker stroker;
+                stroker.setCapStyle(cap);
+                stroker.setJoinStyle(join);
+                if (ls.join == 2)
+                    stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
+                const QPainterPath outline = stretchedLine(stroker, ls.width, path, m, m.map(path));
+                const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, m, QTransform(),
+                                                        m.inverted().map(outline).boundingRect(), p.device())
+                                             : QBrush(cx.apply(ls.color));
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                p.setTransform(QTransform());
+                p.setPen(Qt::NoPen);
+                p.setBrush(brush);
+                p.drawPath(outline);
                 continue;
             }
             QPen pen;
             if (ls.fill)
-                pen.setBrush(brushFor(*ls.fill, cx, smooth, m, m, area, p.device()));
+                pen.setBrush(brushFor(*ls.fill, cx, m, m, area, p.device()));
             else
                 pen.setColor(cx.apply(ls.color));
             if (cosmetic) {

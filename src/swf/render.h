@@ -36,12 +36,19 @@ public:
         QPoint origin;   // where the picture's top left goes, before the whole-pixel shift
     };
     // Filter results, found again by the picture they were made from.
+    // The key keeps the filters it was made with: objects come and go, and
+    // a new object's filters may take the memory of gone ones, so a key
+    // matches by the filters' values, not by where they lie.
     struct FilterKey {
         quint64 contentHash;
         QSize size;
-        const void* filters;
+        std::shared_ptr<const std::vector<Filter>> filters;
         double scale;
-        bool operator==(const FilterKey&) const = default;
+        bool operator==(const FilterKey& o) const
+        {
+            return contentHash == o.contentHash && size == o.size && scale == o.scale && filters && o.filters &&
+                   (filters == o.filters || *filters == *o.filters);
+        }
     };
     const QImage* findFiltered(const FilterKey& key);
     void storeFiltered(const FilterKey& key, const QImage& image);
@@ -71,6 +78,14 @@ private:
 // applied to the records.
 using GradientRamp = std::array<QRgb, 256>;
 GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
+
+// Fills `img` (whose top left is device pixel `origin`) with a bitmap fill
+// seen through `toDevice` (the bitmap's pixels to device pixels). Each
+// pixel takes the texel under its centre, or with `smooth` the four
+// texels around it mixed. Outside the bitmap a repeating fill repeats and
+// a clipped one carries its edge pixels on.
+void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
+                     bool smooth);
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.

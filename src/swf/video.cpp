@@ -10,9 +10,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace plovex::swf {
 
@@ -61,12 +63,14 @@ bool walkScreenBlocks(const QByteArray& data, size_t at, bool version2, bool& wh
     return !r.failed() && r.atEnd();
 }
 
-// Sorenson H.263: an intra picture stands on its own.
-bool h263Key(const QByteArray& data)
+} // namespace
+
+SorensonHeader ReadSorensonHeader(const QByteArray& data)
 {
+    SorensonHeader h;
     Reader r(data);
     if (r.ub(17) != 1)
-        return false;
+        return h;
     r.ub(5);    // version
     r.ub(8);    // temporal reference
     const uint32_t size = r.ub(3);
@@ -75,8 +79,63 @@ bool h263Key(const QByteArray& data)
     else if (size == 1)
         r.ub(32);
     const uint32_t type = r.ub(2);
-    return !r.failed() && type == 0;
+    h.deblocking = r.flag();
+    h.quantizer = int(r.ub(5));
+    h.valid = !r.failed();
+    h.key = h.valid && type == 0;
+    return h;
 }
+
+namespace {
+
+// The strength of the block-edge filter for a quantizer (1..31), as the
+// H.263 deblocking filter (Annex J) relates them.
+constexpr uint8_t kQuantToStrength[32] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7, 7,
+                                          7, 8, 8, 8, 9, 9, 9, 10, 10, 10, 11, 11, 11, 12, 12, 12};
+
+// Smooths the step across one block edge: a and b lie before it, c and d
+// after it, along a row or a column.
+void smoothEdge(uint8_t& a, uint8_t& b, uint8_t& c, uint8_t& d, int strength)
+{
+    const int A = a, B = b, C = c, D = d;
+    const int step = (A - 4 * B + 4 * C - D) / 8;
+    // Small steps are taken out; steps well beyond the strength are real
+    // edges of the picture and are left alone.
+    const int size = std::abs(step);
+    const int kept = std::max(0, size - std::max(0, 2 * (size - strength)));
+    const int d1 = step < 0 ? -kept : kept;
+    const int limit = std::abs(d1 / 2);
+    const int d2 = std::clamp((A - D) / 4, -limit, limit);
+    b = uint8_t(std::clamp(B + d1, 0, 255));
+    c = uint8_t(std::clamp(C - d1, 0, 255));
+    a = uint8_t(std::clamp(A - d2, 0, 255));
+    d = uint8_t(std::clamp(D + d2, 0, 255));
+}
+
+} // namespace
+
+void DeblockPlane(uint8_t* plane, int width, int height, ptrdiff_t stride, int quantizer)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const int strength = kQuantToStrength[std::clamp(quantizer, 1, 31)];
+    // The edges between rows of blocks first, then those between columns.
+    for (int y = 8; y + 1 < height; y += 8) {
+        uint8_t* ra = plane + (y - 2) * stride;
+        uint8_t* rb = ra + stride;
+        uint8_t* rc = rb + stride;
+        uint8_t* rd = rc + stride;
+        for (int x = 0; x < width; ++x)
+            smoothEdge(ra[x], rb[x], rc[x], rd[x], strength);
+    }
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = plane + y * stride;
+        for (int x = 8; x + 1 < width; x += 8)
+            smoothEdge(row[x - 2], row[x - 1], row[x], row[x + 1], strength);
+    }
+}
+
+namespace {
 
 } // namespace
 
@@ -86,7 +145,7 @@ VideoPacket ParseVideoPacket(int codec, const QByteArray& frameData)
     p.data = frameData;
     switch (codec) {
     case kVideoH263:
-        p.key = h263Key(frameData);
+        p.key = ReadSorensonHeader(frameData).key;
         break;
     case kVideoVp6:
         p.key = !frameData.isEmpty() && !(uchar(frameData[0]) & 0x80);
@@ -130,6 +189,7 @@ struct VideoDecoder::Impl {
     int last = -1;                // the last frame number given to the decoder
     bool lastGood = false;        // whether the decoder holds a good picture
     QImage shown;                 // that picture, converted
+    SorensonHeader header;        // the last H.263 picture's header
 
     explicit Impl(const VideoCharacter& v) : video(v)
     {
@@ -198,6 +258,8 @@ struct VideoDecoder::Impl {
         if (p.key)
             packet->flags |= AV_PKT_FLAG_KEY;
         packet->pts = number;
+        if (video.codec == kVideoH263)
+            header = ReadSorensonHeader(p.data);
         int rc = avcodec_send_packet(ctx, packet);
         av_packet_unref(packet);
         if (rc < 0)
@@ -220,13 +282,41 @@ struct VideoDecoder::Impl {
                                    SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
         if (!sws)
             return {};
+        // The coded levels are BT.601's studio range (16..235), spread over
+        // the full range of the picture's bytes.
+        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+        sws_setColorspaceDetails(sws, bt601, 0, bt601, 1, 0, 1 << 16, 1 << 16);
+        // Smoothing block edges works on copies of the planes: the decoder
+        // predicts the next picture from its own, unsmoothed ones.
+        const uint8_t* const* planes = frame->data;
+        const int* strides = frame->linesize;
+        uint8_t* smoothed[4] = {};
+        int smoothedStrides[4] = {};
+        std::vector<uint8_t> copies;
+        if (smoothBlockEdges() && frame->format == AV_PIX_FMT_YUV420P) {
+            const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+            const int widths[3] = {w, cw, cw}, heights[3] = {h, ch, ch};
+            copies.resize(size_t(w) * h + 2 * size_t(cw) * ch);
+            uint8_t* at = copies.data();
+            for (int i = 0; i < 3; ++i) {
+                for (int y = 0; y < heights[i]; ++y)
+                    std::memcpy(at + size_t(y) * widths[i], frame->data[i] + ptrdiff_t(y) * frame->linesize[i],
+                                size_t(widths[i]));
+                DeblockPlane(at, widths[i], heights[i], widths[i], header.quantizer);
+                smoothed[i] = at;
+                smoothedStrides[i] = widths[i];
+                at += size_t(widths[i]) * heights[i];
+            }
+            planes = smoothed;
+            strides = smoothedStrides;
+        }
         // BGRA bytes are ARGB32 words on little-endian machines.
         QImage img(w, h, QImage::Format_ARGB32);
         if (img.isNull())
             return {};
         uint8_t* dst[4] = {img.bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {int(img.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(sws, frame->data, frame->linesize, 0, h, dst, dstStride) != h)
+        if (sws_scale(sws, planes, strides, 0, h, dst, dstStride) != h)
             return {};
         if (video.codec != kVideoVp6Alpha) {
             // Only VP6 with alpha has transparency.
@@ -242,6 +332,16 @@ struct VideoDecoder::Impl {
             (video.width < w || video.height < h))
             img = img.copy(0, 0, std::min(w, video.width), std::min(h, video.height));
         return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+
+    // Whether the picture's block edges are smoothed: the stream's
+    // deblocking setting decides (1 off, 2 and up on), or when it leaves
+    // it to the pictures (0), each H.263 picture's own flag.
+    bool smoothBlockEdges() const
+    {
+        if (video.codec != kVideoH263 || !header.valid || video.deblocking == 1)
+            return false;
+        return video.deblocking >= 2 || header.deblocking;
     }
 
     QImage picture(int wanted)

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 namespace plovex::swf {
@@ -22,6 +24,23 @@ struct VideoPacket {
     bool key = false;
 };
 VideoPacket ParseVideoPacket(int codec, const QByteArray& frameData);
+
+// The fields of a Sorenson H.263 picture header that decide how it is
+// shown: whether it stands on its own, whether the encoder asks for its
+// block edges to be smoothed, and its quantizer (1..31).
+struct SorensonHeader {
+    bool valid = false;
+    bool key = false;
+    bool deblocking = false;
+    int quantizer = 0;
+};
+SorensonHeader ReadSorensonHeader(const QByteArray& data);
+
+// Smooths the edges between the 8 x 8 blocks of one picture plane, by a
+// strength that grows with the quantizer, as the Flash Player does after
+// decoding: steps across block edges smaller than the coding could make
+// are evened out, larger ones are kept as edges of the picture.
+void DeblockPlane(uint8_t* plane, int width, int height, ptrdiff_t stride, int quantizer);
 
 // Decodes one stream. The picture for a frame number is what the Flash
 // Player shows when a PlaceObject's ratio selects it: the stream's last

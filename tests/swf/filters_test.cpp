@@ -229,4 +229,64 @@ TEST(SwfFilters, BevelLightsTheSideFacingAwayFromItsAngle)
     EXPECT_EQ(full.pixel(10, 10), grey);
 }
 
+
+// Every glow and bevel keeps its colours, whatever its kind, strength or
+// the stage's scale: where only the glow shows, its pixels have the glow's
+// own hue; where it lies over the object, the object's channels that the
+// glow lacks can only fade.
+TEST(SwfFilters, GlowsAndBevelsKeepTheirColoursInEveryVariant)
+{
+    const QRgb blue = qRgba(0, 0, 255, 255);
+    struct Case {
+        const char* name;
+        int type;
+        bool inner, knockout, onTop;
+        double strength, scale;
+        QPoint at;          // a pixel where the filter's colour shows
+        bool alone;         // the filter's colour alone there (else over the blue object)
+    } cases[] = {
+        {"outer glow", Filter::Glow, false, false, false, 1, 1, {5, 10}, true},
+        {"outer glow, strong", Filter::Glow, false, false, false, 3, 1, {5, 10}, true},
+        {"outer glow, stage at 2", Filter::Glow, false, false, false, 1, 2, {4, 10}, true},
+        {"knocked out glow", Filter::Glow, false, true, false, 1, 1, {5, 10}, true},
+        {"inner glow", Filter::Glow, true, false, false, 1, 1, {6, 10}, false},
+        {"knocked out inner glow", Filter::Glow, true, true, false, 2, 1, {6, 10}, true},
+        {"gradient glow", Filter::GradientGlow, false, false, false, 1, 1, {5, 10}, true},
+        {"gradient glow on top", Filter::GradientGlow, false, false, true, 1, 1, {10, 10}, false},
+        {"outer bevel", Filter::Bevel, false, false, false, 1, 1, {5, 10}, true},
+        {"inner bevel", Filter::Bevel, true, false, false, 1, 1, {6, 10}, false},
+        {"bevel on top, stage at 2", Filter::Bevel, false, false, true, 1, 2, {5, 10}, true},
+    };
+    const QColor red(255, 0, 0, 160);
+    for (const Case& c : cases) {
+        Filter f;
+        f.type = c.type;
+        f.blurX = f.blurY = 3;
+        f.strength = c.strength;
+        f.inner = c.inner;
+        f.knockout = c.knockout;
+        f.onTop = c.onTop;
+        f.passes = 1;
+        f.angle = 0;         // bevels: the light falls to the right, the left edges are lit
+        f.distance = c.type == Filter::Bevel ? 1 : 0;
+        if (c.type == Filter::GradientGlow) {
+            f.colors = {QColor(255, 0, 0, 0), red};
+            f.ratios = {0, 255};
+        } else if (c.type == Filter::Bevel) {
+            f.colors = {red, QColor(0, 255, 0)};
+        } else {
+            f.colors = {red};
+        }
+        QImage img = square(20, 6, 14, blue);
+        ApplyFilters(img, {f}, c.scale);
+        const QRgb px = img.pixel(c.at);
+        EXPECT_GT(qRed(px), 0) << c.name;
+        EXPECT_EQ(qGreen(px), 0) << c.name;
+        if (c.alone)
+            EXPECT_EQ(qBlue(px), 0) << c.name;
+        else
+            EXPECT_LT(qBlue(px), 255) << c.name;
+    }
+}
+
 } // namespace

@@ -119,6 +119,75 @@ TEST(SwfPlayer, AdvanceLoopsLikeTheFlashPlayer)
     EXPECT_EQ(p.renderImage(QSize(100, 100), crisp()).pixelColor(10, 10), QColor(Qt::blue));
 }
 
+// A long root timeline (40 frames) with a sprite whose 7 frames move a bar
+// 10 pixels a frame. When the root loops, a sprite that has stood since the
+// first frame plays on; one placed again later, even of the same sprite at
+// the same depth, is taken away and the first frame's own instance starts
+// afresh. Frames with no ShowFrame after them still count, and the header's
+// frame count does not decide where the loop comes.
+TEST(SwfPlayer, LongMoviesLoopAfterTheirLastFrameAndOnlyFirstFrameObjectsPlayOn)
+{
+    struct Case {
+        const char* name;
+        bool replaced;       // the sprite is removed at frame 10 and placed again at frame 13
+        bool trailingTags;   // the last frame's tags have no ShowFrame after them
+        int headerFrames;    // -1: the number of ShowFrame tags
+        int shown;           // frames run, as `render --frames N` counts them
+        int barFrame;        // the sprite's frame then
+        int rootFrame;
+    } cases[] = {
+        {"stands throughout, at the last frame", false, false, -1, 40, 39 % 7, 39},
+        {"stands throughout, after the loop", false, false, -1, 43, 42 % 7, 2},
+        {"placed again, at the last frame", true, false, -1, 40, (39 - 13) % 7, 39},
+        {"placed again, after the loop", true, false, -1, 43, 2, 2},
+        {"last frame without ShowFrame", true, true, -1, 43, 2, 2},
+        {"header says fewer frames", true, false, 20, 43, 2, 2},
+        {"header says more frames", true, false, 400, 43, 2, 2},
+    };
+    for (const Case& c : cases) {
+        WriterOptions o{10, Compression::None, Rect{0, 100 * 20, 0, 20 * 20}, 12, c.headerFrames};
+        SwfWriter w(o);
+        w.defineShape(1, RectShape(QRectF(0, 0, 10, 10), Qt::blue));
+        w.defineShape(2, RectShape(QRectF(0, 10, 1, 10), Qt::red));
+        TagStream sprite;
+        for (int f = 0; f < 7; ++f) {
+            PlaceObject p = PlaceNew(1, 1, Translate(f * 200, 0));
+            p.move = f > 0;
+            sprite.placeObject2(p);
+            sprite.showFrame();
+        }
+        w.defineSprite(10, sprite);
+        for (int f = 0; f < 40; ++f) {
+            if (f == 0)
+                w.placeObject2(PlaceNew(10, 1));
+            if (c.replaced && f == 10)
+                w.removeObject2(1);
+            if (c.replaced && f == 13)
+                w.placeObject2(PlaceNew(10, 1));
+            // A red tick marks the root's frame: x = frame in pixels, but
+            // past 20 it comes back (the stage is 100 wide, each frame 2 px).
+            PlaceObject tick = PlaceNew(2, 2, Translate(f * 2 * 20, 0));
+            tick.move = f > 0;
+            w.placeObject2(tick);
+            if (f < 39 || !c.trailingTags)
+                w.showFrame();
+        }
+        Player p(LoadMovie(w.finish()));
+        p.advance(c.shown - 1);
+        EXPECT_EQ(p.currentFrame(), c.rootFrame) << c.name;
+        const QImage img = p.renderImage(QSize(100, 20), crisp());
+        int bar = -1, tick = -1;
+        for (int x = 0; x < 100 && (bar < 0 || tick < 0); ++x) {
+            if (bar < 0 && img.pixelColor(x, 5) == QColor(Qt::blue))
+                bar = x;
+            if (tick < 0 && img.pixelColor(x, 15) == QColor(Qt::red))
+                tick = x;
+        }
+        EXPECT_EQ(bar, c.barFrame * 10) << c.name;
+        EXPECT_EQ(tick, c.rootFrame * 2) << c.name;
+    }
+}
+
 TEST(SwfView, ScaleModesPlaceTheStageAsTheFlashPlayerDoes)
 {
     const QRectF stage(0, 0, 200, 100);

@@ -112,11 +112,11 @@ QByteArray KeepOnlyBlock(const QByteArray& packet, int keep)
 
 // A movie of as many frames as pictures: a video placed at frame 0 shows
 // picture i at frame i through its ratio.
-QByteArray VideoMovie(int codec, const std::vector<QByteArray>& pictures, bool smoothing = false)
+QByteArray VideoMovie(int codec, const std::vector<QByteArray>& pictures, bool smoothing = false, int deblocking = 0)
 {
     SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}, .frameRate = 12});
     w.setBackgroundColor(Qt::white);
-    w.defineVideoStream(1, int(pictures.size()), kW, kH, codec, smoothing);
+    w.defineVideoStream(1, int(pictures.size()), kW, kH, codec, smoothing, deblocking);
     for (size_t i = 0; i < pictures.size(); ++i) {
         w.videoFrame(1, int(i), pictures[i]);
         PlaceObject p = i == 0 ? PlaceNew(1, 1) : PlaceMove(1, Matrix());
@@ -280,3 +280,139 @@ TEST(SwfVideo, RatiosPastTheLastFrameShowTheLastOneAndMissingFramesTheOneBefore)
 }
 
 } // namespace
+
+namespace {
+
+// One Sorenson key picture of a diagonal ramp of greys, coded coarsely
+// (quantizer 31), so that its 8 x 8 blocks show.
+QByteArray CoarseRamp()
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FLV1);
+    if (!codec)
+        return {};
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->width = kW;
+    ctx->height = kH;
+    ctx->time_base = AVRational{1, 12};
+    ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+    ctx->thread_count = 1;
+    ctx->flags |= AV_CODEC_FLAG_QSCALE;
+    QByteArray out;
+    if (avcodec_open2(ctx, codec, nullptr) == 0) {
+        AVFrame* frame = av_frame_alloc();
+        frame->format = ctx->pix_fmt;
+        frame->width = kW;
+        frame->height = kH;
+        av_frame_get_buffer(frame, 0);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                frame->data[0][y * frame->linesize[0] + x] = uint8_t(40 + (x + y) * 160 / (kW + kH));
+        for (int y = 0; y < kH / 2; ++y)
+            for (int x = 0; x < kW / 2; ++x)
+                frame->data[1][y * frame->linesize[1] + x] = frame->data[2][y * frame->linesize[2] + x] = 128;
+        frame->quality = 31 * FF_QP2LAMBDA;
+        frame->pict_type = AV_PICTURE_TYPE_I;
+        AVPacket* packet = av_packet_alloc();
+        if (avcodec_send_frame(ctx, frame) == 0 && avcodec_send_frame(ctx, nullptr) == 0 &&
+            avcodec_receive_packet(ctx, packet) == 0)
+            out = QByteArray(reinterpret_cast<const char*>(packet->data), packet->size);
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+    }
+    avcodec_free_context(&ctx);
+    return out;
+}
+
+// The picture's own deblocking flag, set or cleared.
+QByteArray WithDeblockingFlag(QByteArray picture, bool on)
+{
+    // Start code, version, temporal reference, size code, then the custom
+    // size for codes 0 and 1, then the picture type; the flag follows.
+    const int sizeCode = (uchar(picture[3]) & 0x03) << 1 | uchar(picture[4]) >> 7;
+    const int bit = 17 + 5 + 8 + 3 + (sizeCode == 0 ? 16 : sizeCode == 1 ? 32 : 0) + 2;
+    char& byte = picture[bit / 8];
+    const char mask = char(0x80 >> (bit % 8));
+    byte = on ? char(byte | mask) : char(byte & ~mask);
+    return picture;
+}
+
+// How much the grey steps across the edges between 8 x 8 blocks, summed
+// over the picture.
+long BlockEdgeSteps(const QImage& img)
+{
+    long sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 8; x < img.width(); x += 8)
+            sum += std::abs(qGreen(img.pixel(x, y)) - qGreen(img.pixel(x - 1, y)));
+    for (int y = 8; y < img.height(); y += 8)
+        for (int x = 0; x < img.width(); ++x)
+            sum += std::abs(qGreen(img.pixel(x, y)) - qGreen(img.pixel(x, y - 1)));
+    return sum;
+}
+
+} // namespace
+
+// Block edges of Sorenson pictures are smoothed after decoding when the
+// stream asks for it (deblocking 2 and up), never when it says off (1),
+// and when it leaves it to the pictures (0), by each picture's own flag.
+TEST(SwfVideo, SorensonBlockEdgesAreSmoothedAsTheStreamOrThePictureAsks)
+{
+    const QByteArray coarse = CoarseRamp();
+    ASSERT_FALSE(coarse.isEmpty());
+    const SorensonHeader header = ReadSorensonHeader(coarse);
+    ASSERT_TRUE(header.valid && header.key);
+    EXPECT_EQ(header.quantizer, 31);
+    EXPECT_TRUE(ReadSorensonHeader(WithDeblockingFlag(coarse, true)).deblocking);
+    EXPECT_FALSE(ReadSorensonHeader(WithDeblockingFlag(coarse, false)).deblocking);
+
+    struct Case {
+        int streamSetting;
+        bool pictureFlag;
+        bool smoothed;
+    } cases[] = {
+        {0, false, false}, {0, true, true}, {1, true, false}, {1, false, false}, {2, false, true}, {3, true, true},
+    };
+    auto render = [](const QByteArray& movie) {
+        Player p(LoadMovie(movie));
+        RenderOptions o;
+        o.antialias = false;
+        return p.renderImage(QSize(kW, kH), o);
+    };
+    const QImage plain = render(VideoMovie(kVideoH263, {WithDeblockingFlag(coarse, false)}, false, 1));
+    ASSERT_FALSE(plain.isNull());
+    for (const Case& c : cases) {
+        const QImage img =
+            render(VideoMovie(kVideoH263, {WithDeblockingFlag(coarse, c.pictureFlag)}, false, c.streamSetting));
+        if (c.smoothed) {
+            EXPECT_LT(BlockEdgeSteps(img), BlockEdgeSteps(plain) * 3 / 4)
+                << "setting " << c.streamSetting << " flag " << c.pictureFlag;
+            // Away from block edges the picture is what was decoded.
+            EXPECT_EQ(img.pixel(12, 12), plain.pixel(12, 12));
+        } else {
+            EXPECT_EQ(img, plain) << "setting " << c.streamSetting << " flag " << c.pictureFlag;
+        }
+    }
+}
+
+// The filter on one plane: a small step at a block edge is evened out,
+// one much larger than the strength (an edge of the picture) stays.
+TEST(SwfVideo, DeblockingEvensSmallStepsAndKeepsRealEdges)
+{
+    struct Case {
+        int left, right, quantizer;
+        bool evened;
+    } cases[] = {{100, 108, 31, true}, {100, 108, 1, false}, {20, 220, 31, false}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> plane(16 * 16);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                plane[size_t(y * 16 + x)] = uint8_t(x < 8 ? c.left : c.right);
+        DeblockPlane(plane.data(), 16, 16, 16, c.quantizer);
+        const int step = plane[8] - plane[7];
+        if (c.evened)
+            EXPECT_LT(std::abs(step), std::abs(c.right - c.left)) << c.left << ".." << c.right << " q" << c.quantizer;
+        else
+            EXPECT_GE(std::abs(step), std::abs(c.right - c.left) - 1) << c.left << ".." << c.right << " q" << c.quantizer;
+        EXPECT_EQ(plane[0], c.left);   // far from the edge: untouched
+    }
+}
