@@ -1,0 +1,149 @@
+// A movie's own scripts in the real main window: the left button, moves
+// and keys reach the movie, the right button stays with the context menu,
+// and stepping back runs the destination frame's script once.
+
+#include "playback/playback_fixture.h"
+
+#include "avm1/clip.h"
+#include "avm1/frame_loop.h"
+#include "swf/fixtures.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+using namespace plovex;
+
+namespace {
+
+using swf::ActionWriter;
+
+class ScriptedInput : public test::PlaybackTest {
+protected:
+    // 200 x 100 stage; a 50 px button at 10,10 whose release goes to frame 2.
+    QByteArray buttonMovie()
+    {
+        swf::WriterOptions o;
+        o.frameSize = swf::Rect{0, 200 * 20, 0, 100 * 20};
+        swf::SwfWriter w(o);
+        w.defineShape(1, swf::test::RectShape(QRectF(0, 0, 50, 50), Qt::red));
+        w.defineButton2(2, {swf::ButtonRecordSpec{1, 1}}, {{swf::kCondOverDownToOverUp, ActionWriter().gotoFrame(2)}});
+        w.placeObject2(swf::PlaceNew(2, 1, swf::Translate(200, 200)));
+        w.doAction(ActionWriter().stop());
+        w.showFrame();
+        w.showFrame();
+        w.doAction(ActionWriter().stop());
+        w.showFrame();
+        return w.finish();
+    }
+
+    TMFrm& open(const QByteArray& movie)
+    {
+        TMFrm& f = make(0);
+        f.resize(800, 600);
+        f.show();
+        f.OpenMovie(write(QStringLiteral("scripted.swf"), movie));
+        return f;
+    }
+
+    // Where a stage point shows in the player widget.
+    QPointF onWidget(double x, double y)
+    {
+        const QTransform view = swf::ViewTransform(QRectF(0, 0, 200, 100), QSizeF(flash().size()), swf::RenderOptions());
+        return view.map(QPointF(x, y));
+    }
+
+    void mouse(QEvent::Type type, Qt::MouseButton button, const QPointF& at)
+    {
+        QMouseEvent e(type, at, flash().mapToGlobal(at), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+        QApplication::sendEvent(&flash(), &e);
+    }
+
+    avm1::Value rootVariable(const char* name)
+    {
+        auto* sm = dynamic_cast<avm1::ScriptedMovie*>(flash().Scripts());
+        if (!sm)
+            return avm1::Value();
+        avm1::Runtime& rt = sm->runtime();
+        avm1::ClipObject* root = rt.clipObject(rt.root());
+        avm1::Activation a(rt, rt.version(), nullptr, root, root);
+        return root->get(a, QString::fromLatin1(name));
+    }
+};
+
+TEST_F(ScriptedInput, AClickOnAButtonRunsItsActionAndTheHandShowsOverIt)
+{
+    open(buttonMovie());
+    ASSERT_NE(flash().Scripts(), nullptr);
+    flash().PlayTimerTick();
+    EXPECT_EQ(flash().FrameNum(), 0);   // stop() on the first frame holds it
+
+    mouse(QEvent::MouseMove, Qt::NoButton, onWidget(150, 80));
+    EXPECT_EQ(flash().cursor().shape(), Qt::ArrowCursor);
+    mouse(QEvent::MouseMove, Qt::NoButton, onWidget(30, 30));
+    EXPECT_EQ(flash().cursor().shape(), Qt::PointingHandCursor);
+
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, onWidget(30, 30));
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, onWidget(30, 30));
+    EXPECT_EQ(flash().FrameNum(), 2);
+}
+
+TEST_F(ScriptedInput, TheRightButtonStillOpensTheContextMenu)
+{
+    TMFrm& f = open(buttonMovie());
+    mouse(QEvent::MouseButtonPress, Qt::RightButton, onWidget(30, 30));
+    EXPECT_TRUE(f.PopupMenu1->isVisible());
+    f.PopupMenu1->hide();
+    EXPECT_EQ(flash().FrameNum(), 0);
+}
+
+TEST_F(ScriptedInput, KeysReachTheMoviesKeyListenersButShortcutsStayWithTheWindow)
+{
+    // var l = {}; l.onKeyDown = function () { hits = Key.getCode(); }; Key.addListener(l);
+    ActionWriter a;
+    a.push(QStringLiteral("l")).pushInt(0).op(0x43).setVariable();
+    ActionWriter handler;
+    handler.push(QStringLiteral("hits")).pushInt(0).push(QStringLiteral("Key")).getVariable()
+        .push(QStringLiteral("getCode")).op(0x52).setVariable();
+    a.push(QStringLiteral("l")).getVariable().push(QStringLiteral("onKeyDown"));
+    a.defineFunction(QString(), {}, handler);
+    a.op(0x4F);
+    a.push(QStringLiteral("l")).getVariable().pushInt(1).push(QStringLiteral("Key")).getVariable()
+        .push(QStringLiteral("addListener")).op(0x52).op(0x17);
+    a.stop();
+    swf::SwfWriter w;
+    w.doAction(a);
+    w.showFrame();
+    open(w.finish());
+
+    QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier, QStringLiteral("o"));
+    QApplication::sendEvent(&flash(), &ctrl);
+    EXPECT_TRUE(rootVariable("hits").isUndefined());
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&flash(), &press);
+    EXPECT_EQ(rootVariable("hits").asNumber(), 65);
+}
+
+TEST_F(ScriptedInput, SteppingBackRunsTheDestinationFramesScriptOnce)
+{
+    // Frame 2 counts its runs in `n`; frame 3 stops.
+    swf::SwfWriter w;
+    w.doAction(ActionWriter().push(QStringLiteral("n")).pushInt(0).setVariable());
+    w.showFrame();
+    w.doAction(ActionWriter()
+                   .push(QStringLiteral("n"))
+                   .push(QStringLiteral("n")).getVariable().op(0x50)
+                   .setVariable());
+    w.showFrame();
+    w.doAction(ActionWriter().stop());
+    w.showFrame();
+    TMFrm& f = open(w.finish());
+    flash().SetFrameNum(2);
+    EXPECT_EQ(rootVariable("n").asNumber(), 1);   // passing frame 2 on the way runs nothing
+    f.mnuBackNum->trigger();
+    EXPECT_EQ(flash().FrameNum(), 1);
+    EXPECT_EQ(rootVariable("n").asNumber(), 2);
+}
+
+} // namespace
