@@ -3,13 +3,13 @@
 #include "capture/image_files.h"
 #include "cli/command.h"
 #include "platform/errors.h"
+#include "platform/safefile.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 
 #include <sys/resource.h>
 
@@ -98,9 +98,10 @@ bool writeImage(const QImage& image, const QString& path, QString& error)
         error = e.text();
         return false;
     }
-    QImageWriter writer(path, "png");
-    if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
-        error = QStringLiteral("%1: %2").arg(path, writer.errorString());
+    try {
+        WritePngFile(image, path);
+    } catch (const PlovexError& e) {
+        error = e.text();
         return false;
     }
     return true;
@@ -187,6 +188,13 @@ int runRender(const QStringList& args)
     // own low setting; it gives crisp, exactly reproducible pictures.
     if (!qualityOption(o, false, ro.antialias, error))
         return fail(error);
+    // The picture never replaces the movie it comes from, whatever name
+    // leads to it: checked before loading and again just before writing.
+    try {
+        RefuseWritingOverSource(o.movie, out->second);
+    } catch (const PlovexError& e) {
+        return fail(e.text());
+    }
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
@@ -200,6 +208,11 @@ int runRender(const QStringList& args)
     const QImage image = player.renderImage(size, ro);
     if (image.isNull())
         return fail(QStringLiteral("the picture is too large"));
+    try {
+        RefuseWritingOverSource(o.movie, out->second);
+    } catch (const PlovexError& e) {
+        return fail(e.text());
+    }
     if (!writeImage(image, out->second, error))
         return fail(error);
     return 0;

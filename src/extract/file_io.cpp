@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace plovex::extract_detail {
@@ -86,6 +87,23 @@ FileHandle createForWriting(const QString& path)
     if (fd < 0)
         throwCreateError(path, errno);
     return FileHandle(fd);
+}
+
+FileHandle createForWriting(const QString& path, int sourceFd, const QString& sameFileReason)
+{
+    if (path.isEmpty())
+        throwCreateError(path, ENOENT);
+    FileHandle out(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!out.isOpen())
+        throwCreateError(path, errno);
+    struct stat source {}, target {};
+    if (::fstat(sourceFd, &source) != 0 || ::fstat(out.get(), &target) != 0)
+        throwCreateError(path, errno);
+    if (source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+        throwCreateError(path, sameFileReason);
+    if (S_ISREG(target.st_mode) && ::ftruncate(out.get(), 0) != 0)
+        throwCreateError(path, errno);
+    return out;
 }
 
 std::size_t readSome(int fd, void* buffer, std::size_t size)

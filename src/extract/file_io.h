@@ -52,6 +52,12 @@ QString systemReason(int error);
 FileHandle openForReading(const QString& path);
 // Creates or truncates a file for writing; throws the create error.
 FileHandle createForWriting(const QString& path);
+// The same, refusing to touch the file open as `sourceFd` (the file being
+// read), whatever name leads to it: the same path, a hard link or a
+// symbolic link. The file is opened first and compared by device and
+// inode before it is cut to nothing, so the check and the write concern
+// one file. The refusal throws the create error with `sameFileReason`.
+FileHandle createForWriting(const QString& path, int sourceFd, const QString& sameFileReason);
 
 // Reads up to size bytes, retrying on interruption; returns the count read
 // (less than size only at the end of the file). Throws the read error.
