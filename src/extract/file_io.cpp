@@ -72,10 +72,21 @@ FileHandle openForReading(const QString& path)
 {
     if (path.isEmpty())
         throwOpenError(path, ENOENT);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Not blocking, so that a FIFO is refused below instead of waiting for
+    // a writer.
+    FileHandle in(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.isOpen())
         throwOpenError(path, errno);
-    return FileHandle(fd);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0)
+        throwOpenError(path, errno);
+    // A device, pipe or socket may never end (/dev/zero) or block forever.
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        throwOpenError(path, QStringLiteral("The file is not a regular file."));
+    const int flags = ::fcntl(in.get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return in;
 }
 
 FileHandle createForWriting(const QString& path)

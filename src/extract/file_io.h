@@ -48,7 +48,9 @@ QString systemReason(int error);
 [[noreturn]] void throwWriteError(const QString& path, int error);
 [[noreturn]] void throwReadError();
 
-// Opens an existing file for reading; throws the open error.
+// Opens an existing file for reading; throws the open error, also for a
+// path that is not a regular file or folder (a FIFO, a device), which is
+// refused before anything is read.
 FileHandle openForReading(const QString& path);
 // Creates or truncates a file for writing; throws the create error.
 FileHandle createForWriting(const QString& path);

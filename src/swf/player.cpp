@@ -29,7 +29,7 @@ void TimelineRunner::instantiate(DisplayObject& o)
     o.children.clear();
     o.frame = -1;
     const auto* sprite = movie_.get<SpriteCharacter>(o.characterId);
-    if (!sprite || depthGuard_ > 64 || budget_ <= 0)
+    if (!sprite || depthGuard_ > kMaxSpriteNesting || budget_ <= 0)
         return;
     --budget_;
     ++depthGuard_;
@@ -46,6 +46,8 @@ void TimelineRunner::place(const PlaceObject& p, std::vector<DisplayObject>& lis
     bool fresh = false;
     if (!p.move || !occupied) {
         if (!p.characterId || !movie_.character(*p.characterId))
+            return;
+        if (!occupied && budget_-- <= 0)
             return;
         DisplayObject n;
         n.depth = p.depth;
@@ -107,7 +109,7 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, std::vector<D
 void TimelineRunner::tick(const Timeline& timeline, int& frame, std::vector<DisplayObject>& list)
 {
     // Sprites already on the list play on by one frame.
-    if (++depthGuard_ <= 64) {
+    if (++depthGuard_ <= kMaxSpriteNesting) {
         for (DisplayObject& o : list)
             if (o.frame >= 0)
                 if (const auto* s = movie_.get<SpriteCharacter>(o.characterId))
