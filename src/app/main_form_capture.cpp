@@ -10,6 +10,7 @@
 #include "capture/save_form.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/safefile.h"
 #include "player/shockwave_flash.h"
 
 #include <QAction>
@@ -185,6 +186,7 @@ void TMFrm::mnuCaptureCutRectImgClick()
     // Read from the player's own picture after the dialog has closed, in
     // the player's coordinates, so the frame's outline and anything over
     // the player never get into it. Always a BMP, whatever the name says.
+    RefuseWritingOverSource(FlashMain->Movie(), SaveD.fileName);
     const QImage region = RegionPicture(GrabFrame(), CutShape->frameRect());
     WriteImageFile(region, ImageFormat::Bmp, SaveD.fileName);
 }

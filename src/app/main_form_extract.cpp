@@ -8,6 +8,7 @@
 #include "extract/projector.h"
 #include "extract/sounds.h"
 #include "platform/errors.h"
+#include "platform/safefile.h"
 #include "player/shockwave_flash.h"
 
 #include <QAction>
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <sys/stat.h>
 
 namespace plovex {
 
@@ -35,20 +35,12 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-bool sameFile(const QString& a, const QString& b)
-{
-    struct stat sa {}, sb {};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0
-        && ::stat(QFile::encodeName(b).constData(), &sb) == 0
-        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // Copies source over target. The copy is written beside the target and
 // takes its place only once it is complete, so a failed copy leaves an
 // existing target as it was. Throws PlovexError on any failure.
 void copyReplacing(const QString& source, const QString& target)
 {
-    if (sameFile(source, target))
+    if (IsSameFile(source, target))
         return;   // the file is already where it should be
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))

@@ -42,10 +42,6 @@ const QString kFolderSection = QStringLiteral("文件夹");
 const QString kShowKey = QStringLiteral("显示");
 const QString kInitialPathKey = QStringLiteral("初始路径");
 
-// A stored count larger than this is taken as this many: a damaged or
-// hand-edited file must not keep the program reading keys for hours.
-constexpr int kMaxStoredEntries = 10000;
-
 // Lets a function look at the events of another object.
 class EventHook final : public QObject {
 public:
@@ -180,11 +176,19 @@ void TMFrm::createSearchFrm()
 
 void TMFrm::RestoreSettings()
 {
-    const ProfileFile ini(SettingsPath());
-    const int count = std::min(ini.ReadInteger(kCountSection, kCountKey, 0), kMaxStoredEntries);
+    // One read of the file for the whole restore.
+    const ProfileDocument ini(SettingsPath());
+    const int storedCount = ini.ReadInteger(kCountSection, kCountKey, 0);
+    // Missing keys up to the count give empty entries; past the highest key
+    // the file holds there is nothing left to show, so a damaged count
+    // cannot make the list longer than the file.
+    const int count = std::min(storedCount, ini.HighestNumberedKey(kListSection));
+    QStringList entries;
+    entries.reserve(std::max(count, 0));
     for (int n = 1; n <= count; ++n)
-        ListBox1->addEntry(ini.ReadString(kListSection, QString::number(n), QString()));
-    if (count > 0)
+        entries << ini.ReadString(kListSection, QString::number(n), QString());
+    ListBox1->setEntries(entries);
+    if (storedCount > 0)
         ListBox1->selectRow(ini.ReadInteger(kSelectedSection, kSelectedKey, 0));
 
     // The folder panel follows its setting whether or not a playlist was stored.
@@ -203,13 +207,16 @@ void TMFrm::RestoreSettings()
 
 void TMFrm::SaveSettings()
 {
-    const ProfileFile ini(SettingsPath());
+    // The file as it is now, changed in memory and replaced once; entries
+    // the user did not change keep their bytes.
+    ProfileDocument ini(SettingsPath());
     const QStringList entries = ListBox1->entries();
     for (qsizetype i = 0; i < entries.size(); ++i)
         ini.WriteString(kListSection, QString::number(i + 1), entries[i]);
     ini.WriteInteger(kCountSection, kCountKey, int(entries.size()));
     ini.WriteInteger(kSelectedSection, kSelectedKey, ListBox1->selectedRow());
     ini.WriteString(kFolderSection, kInitialPathKey, ShellTreeView->selectedPath());
+    ini.Save();
     // The window closes: a cache search still running ends here.
     if (ieSearch_.isRunning()) {
         ieSearchCalledOff_ = true;

@@ -2,6 +2,7 @@
 
 #include "capture/image_files.h"
 #include "platform/errors.h"
+#include "platform/safefile.h"
 #include "player/shockwave_flash.h"
 
 #include <QPainter>
@@ -25,6 +26,7 @@ bool SaveFrameImage(const TShockwaveFlash& flash, const QString& ext, const QStr
     // costs no grab.
     if (!ImageFormatForExtension(ext))
         return false;
+    RefuseWritingOverSource(flash.Movie(), fileName);
     return WriteImageFileByExtension(GrabFrame(flash), ext, fileName);
 }
 

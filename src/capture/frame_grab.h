@@ -15,7 +15,8 @@ QImage GrabFrame(const TShockwaveFlash& flash);
 // Grabs the frame and writes it to `fileName` in the format `ext` chooses
 // (".jpg", ".gif" or ".bmp", letter case ignored). Any other extension,
 // the empty one included, writes nothing and reports nothing: returns
-// false. A file that cannot be written raises PlovexError.
+// false. A file that cannot be written raises PlovexError, and so does
+// a file that is the movie the player shows (see RefuseWritingOverSource).
 bool SaveFrameImage(const TShockwaveFlash& flash, const QString& ext, const QString& fileName);
 
 // The region frame's picture: the interior of `frame` (its one-pixel

@@ -3,6 +3,9 @@
 #include "platform/errors.h"
 #include "platform/safefile.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+
 namespace plovex {
 
 QString FileExtension(const QString& path)
@@ -42,14 +45,34 @@ QByteArray EncodeImage(const QImage& image, ImageFormat format)
     throw PlovexError(QStringLiteral("Unknown image format"));
 }
 
+namespace {
+
+void replaceFile(const QString& fileName, const QByteArray& bytes)
+{
+    const QString reason = ReplaceFileContents(fileName, bytes);
+    if (!reason.isEmpty())
+        throw PlovexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, reason));
+}
+
+} // namespace
+
 void WriteImageFile(const QImage& image, ImageFormat format, const QString& fileName)
 {
     // Encoded in memory first: a picture that cannot be encoded never
     // touches the file.
-    const QByteArray bytes = EncodeImage(image, format);
-    const QString reason = ReplaceFileContents(fileName, bytes);
-    if (!reason.isEmpty())
-        throw PlovexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, reason));
+    replaceFile(fileName, EncodeImage(image, format));
+}
+
+void WritePngFile(const QImage& image, const QString& fileName)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (image.isNull() || !writer.write(image.convertToFormat(QImage::Format_ARGB32)))
+        throw PlovexError(QStringLiteral("Cannot create file \"%1\". The picture cannot be encoded as PNG.").arg(fileName));
+    buffer.close();
+    replaceFile(fileName, bytes);
 }
 
 bool WriteImageFileByExtension(const QImage& image, const QString& extension, const QString& fileName)

@@ -31,6 +31,11 @@ QByteArray EncodeImage(const QImage& image, ImageFormat format);
 // written, and when the picture cannot be encoded.
 void WriteImageFile(const QImage& image, ImageFormat format, const QString& fileName);
 
+// The same for a PNG file (32-bit ARGB through Qt's encoder): encoded in
+// memory, then written beside the target and renamed over it, so a full
+// disk leaves the old file whole and the message is the one line above.
+void WritePngFile(const QImage& image, const QString& fileName);
+
 // What SaveFrameImage does with a grabbed frame: writes `image` to
 // `fileName` in the format `extension` chooses and returns true; with an
 // extension that chooses nothing, writes nothing, reports nothing and

@@ -270,6 +270,7 @@ void TSaveFrm::Timer1Timer()
         const QByteArray bytes = jpeg ? EncodeJpeg(frame) : EncodeBmp(frame, BmpDepth::Bits24);
         const int n = LowestFreeNumber(targetFolder_, extension);
         const QString fileName = targetFolder_ + QString::number(n) + extension;
+        RefuseWritingOverSource(flash_->Movie(), fileName);
         const QString reason = ReplaceFileContents(fileName, bytes);
         if (!reason.isEmpty())
             throw PlovexError(reason);

@@ -3,15 +3,15 @@
 #include "capture/image_files.h"
 #include "cli/command.h"
 #include "platform/errors.h"
+#include "platform/safefile.h"
 #include "swf/movie.h"
+#include "swf/movie_file.h"
 #include "swf/player.h"
 #include "avm1/frame_loop.h"
 #include "cli/input_script.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageWriter>
 
 #include <sys/resource.h>
 
@@ -68,23 +68,19 @@ bool intOption(const Options& o, const QString& key, int& value, int min, int ma
 
 std::shared_ptr<const swf::Movie> loadOrFail(const QString& path, QString& error)
 {
-    QFileInfo fi(path);
-    if (!fi.exists()) {
-        error = QStringLiteral("%1: no such file").arg(path);
+    QByteArray bytes;
+    if (const QString reason = swf::ReadMovieFile(path, bytes); !reason.isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(path, reason);
         return nullptr;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1: cannot read the file").arg(path);
-        return nullptr;
-    }
-    const QByteArray bytes = f.readAll();
-    f.close();
     auto movie = swf::LoadMovie(bytes);
     if (!movie->info.valid) {
         error = QStringLiteral("%1: not a SWF movie").arg(path);
         return nullptr;
     }
+    // The engine's limits cut the movie short: said, and the rest shown.
+    for (const QString& cut : movie->cutShort)
+        std::fprintf(stderr, "plovex-cli: %s: %s\n", qPrintable(path), qPrintable(cut));
     return movie;
 }
 
@@ -100,9 +96,10 @@ bool writeImage(const QImage& image, const QString& path, QString& error)
         error = e.text();
         return false;
     }
-    QImageWriter writer(path, "png");
-    if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
-        error = QStringLiteral("%1: %2").arg(path, writer.errorString());
+    try {
+        WritePngFile(image, path);
+    } catch (const PlovexError& e) {
+        error = e.text();
         return false;
     }
     return true;
@@ -141,10 +138,13 @@ int runInfo(const QStringList& args)
     QString error = parseArgs(args, {}, o);
     if (!error.isEmpty())
         return fail(error);
-    const auto movie = loadOrFail(o.movie, error);
-    if (!movie)
-        return fail(error);
-    const swf::MovieInfo& i = movie->info;
+    // The header alone: info never loads tags nor decodes pictures.
+    QByteArray bytes;
+    if (const QString reason = swf::ReadMovieFile(o.movie, bytes); !reason.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(o.movie, reason));
+    const swf::MovieInfo i = swf::ReadMovieInfo(bytes);
+    if (!i.valid)
+        return fail(QStringLiteral("%1: not a SWF movie").arg(o.movie));
     std::printf("version: %d\n", i.version);
     std::printf("compression: %s\n", compressionName(i.compression));
     std::printf("width: %s\n", qPrintable(number(i.stageRect.width())));
@@ -239,6 +239,13 @@ int runRender(const QStringList& args)
     std::vector<InputEvent> input;
     if (const auto in = o.values.find("input"); in != o.values.end() && !ReadInputFile(in->second, input, error))
         return fail(error);
+    // The picture never replaces the movie it comes from, whatever name
+    // leads to it: checked before loading and again just before writing.
+    try {
+        RefuseWritingOverSource(o.movie, out->second);
+    } catch (const PlovexError& e) {
+        return fail(e.text());
+    }
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
@@ -246,12 +253,24 @@ int runRender(const QStringList& args)
     runFrames(player, frames, input);
     QSize size(width, height);
     if (width == 0) {
-        const QRectF stage = movie->info.stageRect;
-        size = QSize(std::max(1, int(std::lround(stage.width()))), std::max(1, int(std::lround(stage.height()))));
+        bool cut = false;
+        size = swf::StagePictureSize(movie->info.stageRect, &cut);
+        if (cut)
+            std::fprintf(stderr,
+                         "plovex-cli: the stage is %s x %s pixels; the picture is cut down to %d x %d "
+                         "(at most %d a side and %lld pixels in all; --width and --height choose another size)\n",
+                         qPrintable(number(movie->info.stageRect.width())),
+                         qPrintable(number(movie->info.stageRect.height())), size.width(), size.height(),
+                         swf::kMaxStageSide, static_cast<long long>(swf::kMaxStagePixels));
     }
     const QImage image = player.renderImage(size, ro);
     if (image.isNull())
         return fail(QStringLiteral("the picture is too large"));
+    try {
+        RefuseWritingOverSource(o.movie, out->second);
+    } catch (const PlovexError& e) {
+        return fail(e.text());
+    }
     if (!writeImage(image, out->second, error))
         return fail(error);
     return 0;
@@ -269,11 +288,9 @@ int runBench(const QStringList& args)
     swf::RenderOptions ro;
     if (!qualityOption(o, true, ro.antialias, error))
         return fail(error);
-    QFile f(o.movie);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("%1: cannot read the file").arg(o.movie));
-    const QByteArray bytes = f.readAll();
-    f.close();
+    QByteArray bytes;
+    if (const QString reason = swf::ReadMovieFile(o.movie, bytes); !reason.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(o.movie, reason));
     QElapsedTimer t;
     t.start();
     const auto movie = swf::LoadMovie(bytes);
@@ -281,8 +298,7 @@ int runBench(const QStringList& args)
     if (!movie->info.valid)
         return fail(QStringLiteral("%1: not a SWF movie").arg(o.movie));
     swf::Player player(movie);
-    const QRectF stage = movie->info.stageRect;
-    const QSize size(std::max(1, int(std::lround(stage.width()))), std::max(1, int(std::lround(stage.height()))));
+    const QSize size = swf::StagePictureSize(movie->info.stageRect);
     // The first frame draws every shape afresh; later frames reuse what
     // did not change.
     t.restart();

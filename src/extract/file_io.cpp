@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace plovex::extract_detail {
@@ -71,10 +72,21 @@ FileHandle openForReading(const QString& path)
 {
     if (path.isEmpty())
         throwOpenError(path, ENOENT);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Not blocking, so that a FIFO is refused below instead of waiting for
+    // a writer.
+    FileHandle in(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.isOpen())
         throwOpenError(path, errno);
-    return FileHandle(fd);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0)
+        throwOpenError(path, errno);
+    // A device, pipe or socket may never end (/dev/zero) or block forever.
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        throwOpenError(path, QStringLiteral("The file is not a regular file."));
+    const int flags = ::fcntl(in.get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return in;
 }
 
 FileHandle createForWriting(const QString& path)
@@ -86,6 +98,23 @@ FileHandle createForWriting(const QString& path)
     if (fd < 0)
         throwCreateError(path, errno);
     return FileHandle(fd);
+}
+
+FileHandle createForWriting(const QString& path, int sourceFd, const QString& sameFileReason)
+{
+    if (path.isEmpty())
+        throwCreateError(path, ENOENT);
+    FileHandle out(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!out.isOpen())
+        throwCreateError(path, errno);
+    struct stat source {}, target {};
+    if (::fstat(sourceFd, &source) != 0 || ::fstat(out.get(), &target) != 0)
+        throwCreateError(path, errno);
+    if (source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+        throwCreateError(path, sameFileReason);
+    if (S_ISREG(target.st_mode) && ::ftruncate(out.get(), 0) != 0)
+        throwCreateError(path, errno);
+    return out;
 }
 
 std::size_t readSome(int fd, void* buffer, std::size_t size)

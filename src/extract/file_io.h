@@ -48,10 +48,18 @@ QString systemReason(int error);
 [[noreturn]] void throwWriteError(const QString& path, int error);
 [[noreturn]] void throwReadError();
 
-// Opens an existing file for reading; throws the open error.
+// Opens an existing file for reading; throws the open error, also for a
+// path that is not a regular file or folder (a FIFO, a device), which is
+// refused before anything is read.
 FileHandle openForReading(const QString& path);
 // Creates or truncates a file for writing; throws the create error.
 FileHandle createForWriting(const QString& path);
+// The same, refusing to touch the file open as `sourceFd` (the file being
+// read), whatever name leads to it: the same path, a hard link or a
+// symbolic link. The file is opened first and compared by device and
+// inode before it is cut to nothing, so the check and the write concern
+// one file. The refusal throws the create error with `sameFileReason`.
+FileHandle createForWriting(const QString& path, int sourceFd, const QString& sameFileReason);
 
 // Reads up to size bytes, retrying on interruption; returns the count read
 // (less than size only at the end of the file). Throws the read error.

@@ -70,13 +70,7 @@ bool ExtractProjectorSwf(const QString& source, const QString& target, bool anno
 
     // Creating the target truncates it; when it is the source itself that
     // would destroy the projector, so it is refused as a file in use.
-    struct stat targetInfo {};
-    if (!target.isEmpty() && ::stat(QFile::encodeName(target).constData(), &targetInfo) == 0
-        && targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
-        throwCreateError(target, QStringLiteral("The file is the projector being read."));
-    }
-
-    FileHandle out = createForWriting(target);
+    FileHandle out = createForWriting(target, in.get(), QStringLiteral("The file is the projector being read."));
 
     const std::uint64_t available = std::uint64_t(size) - kProjectorTrailerSize;
     if (length > available)

@@ -144,10 +144,11 @@ public:
     bool isOpen() const { return fd_.isOpen(); }
     std::uint64_t size() const { return flushed_ + buffer_.size(); }
 
-    void create(const QString& path)
+    // Creates the file; never the movie being read (`sourceFd`).
+    void create(const QString& path, int sourceFd)
     {
+        fd_ = createForWriting(path, sourceFd, QStringLiteral("The file is the movie being read."));
         path_ = path;
-        fd_ = createForWriting(path);
         flushed_ = 0;
         buffer_.clear();
     }
@@ -220,8 +221,8 @@ void updateExtension(QString& extension, unsigned format)
 
 class SoundWalk {
 public:
-    SoundWalk(TagReader& reader, const QString& folder, const QString& base)
-        : reader_(reader), folder_(folder), base_(base) {}
+    SoundWalk(TagReader& reader, const QString& folder, const QString& base, int movieFd)
+        : reader_(reader), folder_(folder), base_(base), movieFd_(movieFd) {}
 
     // Walks the tags; returns true when the End tag was reached.
     bool run()
@@ -284,7 +285,7 @@ private:
 
         // The file holds the body from the format byte on.
         OutputFile out;
-        out.create(outputPath(QStringLiteral("_SOUND") + QString::number(id) + eventExtension_));
+        out.create(outputPath(QStringLiteral("_SOUND") + QString::number(id) + eventExtension_), movieFd_);
         out.append(fields + 2, 1);
         if (!reader_.stream(length - 3, [&](const unsigned char* p, std::size_t n) { out.append(p, n); }))
             return false; // out is removed: the sound was not whole
@@ -316,7 +317,8 @@ private:
         // extension only at the next head, which writes it first.
         if (!stream_.isOpen())
             stream_.create(outputPath(QStringLiteral("_StreamSound") + QString::number(streamNumber_)
-                                      + streamExtension_));
+                                      + streamExtension_),
+                           movieFd_);
         const std::uint64_t before = stream_.size();
         if (!reader_.stream(data, [&](const unsigned char* p, std::size_t n) { stream_.append(p, n); })) {
             // Only whole blocks belong to the stream.
@@ -342,6 +344,7 @@ private:
     TagReader& reader_;
     QString folder_;
     QString base_;
+    int movieFd_;
     QString eventExtension_ = QStringLiteral(".WAV");
     QString streamExtension_ = QStringLiteral(".WAV");
     std::uint64_t streamNumber_ = 1;
@@ -419,7 +422,7 @@ SoundExtractionResult ExtractSwfSounds(const QString& moviePath, const QString& 
     if (!reader.skip(rectBytes - 1 + 4))
         return result;
 
-    SoundWalk walk(reader, outputFolder, baseName(moviePath));
+    SoundWalk walk(reader, outputFolder, baseName(moviePath), file.get());
     result.complete = walk.run();
     result.written = walk.written;
     return result;

@@ -89,8 +89,31 @@ Converters& converters()
 
 } // namespace
 
+namespace {
+
+bool asciiOnly(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+bool asciiOnly(const QByteArray& bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
 QByteArray ToCodePage936(const QString& text)
 {
+    // ASCII is the same in code page 936; most names and numbers are.
+    if (asciiOnly(text))
+        return text.toLatin1();
     const QByteArray utf8 = text.toUtf8();
     Converter& cp936 = converters().toCp936;
     Converter& gb18030 = converters().toGb18030;
@@ -117,6 +140,8 @@ QByteArray ToCodePage936(const QString& text)
 
 QString FromCodePage936(const QByteArray& bytes, bool dropIncompleteTail)
 {
+    if (asciiOnly(bytes))
+        return QString::fromLatin1(bytes);
     Converter& cp936 = converters().fromCp936;
     Converter& gb18030 = converters().fromGb18030;
     if (!cp936.valid() || !gb18030.valid())

@@ -1,5 +1,7 @@
 #include "platform/safefile.h"
 
+#include "platform/errors.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -60,6 +62,21 @@ bool writeAll(int fd, const char* data, qint64 size, qint64 limit)
 }
 
 } // namespace
+
+bool IsSameFile(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    struct stat sa {}, sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void RefuseWritingOverSource(const QString& source, const QString& target)
+{
+    if (IsSameFile(source, target))
+        throw PlovexError(QStringLiteral("Cannot create file \"%1\". The file is the movie being read.").arg(target));
+}
 
 void SetWriteLimitForTesting(qint64 bytes)
 {

@@ -16,6 +16,17 @@ namespace plovex {
 // Returns an empty string on success, otherwise the system's reason.
 QString ReplaceFileContents(const QString& path, const QByteArray& bytes);
 
+// Whether the two paths name one existing file: the same device and
+// inode, whatever the names say, so another spelling of the path, a hard
+// link and a symbolic link all count. False when either does not exist.
+bool IsSameFile(const QString& a, const QString& b);
+
+// Raises PlovexError ("Cannot create file "<target>". The file is the
+// movie being read.") when writing to `target` would write over the file
+// at `source`, the movie a command reads. Commands call it before they
+// create or replace any file.
+void RefuseWritingOverSource(const QString& source, const QString& target);
+
 // Tests simulate a full disk: after `bytes` bytes of the new file have
 // been written, the next write fails with ENOSPC. A negative value turns
 // the simulation off.

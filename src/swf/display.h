@@ -68,8 +68,10 @@ DisplayList CloneList(const DisplayList& list);
 // first frame at once; existing sprites advance one frame per tick.
 class TimelineRunner {
 public:
-    explicit TimelineRunner(const Movie& movie, int spriteBudget = 200000) : movie_(movie), budget_(spriteBudget) {}
-    // Sprite instances this runner may still create.
+    explicit TimelineRunner(const Movie& movie, int spriteBudget = kMaxObjectsCreatedPerFrame)
+        : movie_(movie), budget_(spriteBudget) {}
+    // Display objects (sprite instances and the objects placed in new
+    // places) this runner may still create.
     int spriteBudget() const { return budget_; }
 
     // One frame on for a timeline owner (the root or a sprite), looping
@@ -85,7 +87,7 @@ private:
     const Movie& movie_;
     int depthGuard_ = 0;
     // Hostile files can nest sprites to build huge trees; a runner creates
-    // at most this many sprite instances.
+    // at most this many objects (swf/limits.h).
     int budget_;
 };
 

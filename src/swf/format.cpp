@@ -299,10 +299,17 @@ DecodedFile DecodeFile(const QByteArray& file)
 
 // --- Tags -----------------------------------------------------------------
 
-std::vector<Tag> ReadTags(Reader& r)
+std::vector<Tag> ReadTags(Reader& r, bool* cut)
 {
     std::vector<Tag> tags;
+    if (cut)
+        *cut = false;
     while (r.remaining() >= 2) {
+        if (tags.size() >= size_t(kMaxTagsPerTimeline)) {
+            if (cut)
+                *cut = true;
+            break;
+        }
         const uint16_t codeAndLength = r.u16();
         Tag t;
         t.code = codeAndLength >> 6;
@@ -569,6 +576,7 @@ ShapeData ReadShape(Reader& r, int v, bool withStyles)
 std::vector<Filter> ReadFilterList(Reader& r)
 {
     std::vector<Filter> out;
+    int passes = 0;
     const int n = r.u8();
     for (int i = 0; i < n && !r.failed(); ++i) {
         Filter f;
@@ -665,8 +673,17 @@ std::vector<Filter> ReadFilterList(Reader& r)
         f.blurX = std::clamp(f.blurX, 0.0, 255.0);
         f.blurY = std::clamp(f.blurY, 0.0, 255.0);
         f.passes = std::min(f.passes, 15);
-        if (!r.failed())
-            out.push_back(std::move(f));
+        if (r.failed())
+            break;
+        // A convolution larger than the Flash Player takes is not applied;
+        // nor are filters past the list's share of passes.
+        if (f.type == Filter::Convolution && (f.matrixX > kMaxConvolutionSide || f.matrixY > kMaxConvolutionSide))
+            continue;
+        const int cost = f.type == Filter::Convolution || f.type == Filter::ColorMatrix ? 1 : std::max(f.passes, 1);
+        if (passes + cost > kMaxFilterPassesPerObject)
+            continue;
+        passes += cost;
+        out.push_back(std::move(f));
     }
     return out;
 }

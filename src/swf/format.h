@@ -4,6 +4,7 @@
 // with its decompression, and the tags the engine understands parsed into
 // plain types. Nothing here knows about playing or drawing.
 
+#include "swf/limits.h"
 #include "swf/player.h"
 
 #include <QByteArray>
@@ -20,8 +21,8 @@
 
 namespace plovex::swf {
 
-// Declared lengths in a file are never trusted beyond this when allocating.
-inline constexpr quint32 kMaxDecompressedLength = 256u * 1024u * 1024u;
+// Declared lengths in a file are never trusted beyond kMaxDecompressedLength
+// (swf/limits.h) when allocating.
 
 // Reads little-endian values and bit fields from a byte range. Reading past
 // the end yields zeros and sets the error flag; it never touches memory
@@ -145,7 +146,9 @@ struct Tag {
 
 // Splits a tag stream into tags. A tag whose declared length runs past the
 // end is cut to what is there and ends the list.
-std::vector<Tag> ReadTags(Reader& r);
+// The tags up to the End tag, the end of the data, or kMaxTagsPerTimeline
+// tags, whichever comes first; `cut` tells whether the last stopped them.
+std::vector<Tag> ReadTags(Reader& r, bool* cut = nullptr);
 
 struct GradientRecord {
     int ratio = 0;

@@ -1,11 +1,13 @@
 #include "swf/movie.h"
 
+#include "swf/movie_file.h"
+
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <unordered_map>
 
@@ -210,8 +212,24 @@ bool BitmapSizeAllowed(int width, int height)
            qint64(width) * height <= kMaxBitmapPixels;
 }
 
+// The number of start-of-scan markers in JPEG data. Inside the coded data
+// a 0xFF byte is always followed by 0x00 or a restart marker, so every
+// 0xFF 0xDA pair outside the header segments starts a scan; counting the
+// pairs anywhere can only count more.
+static int jpegScans(const QByteArray& data)
+{
+    int scans = 0;
+    for (qsizetype i = data.indexOf('\xff'); i >= 0 && i + 1 < data.size(); i = data.indexOf('\xff', i + 1))
+        if (uchar(data[i + 1]) == 0xDA)
+            ++scans;
+    return scans;
+}
+
 static QImage readImage(const QByteArray& data)
 {
+    // A progressive JPEG with thousands of scans takes minutes to decode.
+    if (data.startsWith("\xff\xd8") && jpegScans(data) > kMaxJpegScans)
+        return {};
     QBuffer buf;
     buf.setData(data);
     buf.open(QIODevice::ReadOnly);
@@ -378,8 +396,16 @@ public:
 private:
     Movie& movie;
     QByteArray jpegTables;
-    qint64 bitmapPixels = 0;
-    static constexpr qint64 kMaxMoviePixels = 256ll * 1024 * 1024;   // 1 GiB of pictures
+    // Pixels the movie's pictures may still take, shared by their decoders.
+    std::shared_ptr<std::atomic<qint64>> pixelBudget = std::make_shared<std::atomic<qint64>>(kMaxMoviePixels);
+    qint64 framesLoaded = 0;
+    qint64 controlTagsLoaded = 0;
+    // Records a limit the movie met, once.
+    void noteCut(const QString& what)
+    {
+        if (!movie.cutShort.contains(what))
+            movie.cutShort << what;
+    }
     std::unordered_map<int, FontCharacter*> fonts;
 
     // Returns false when the id was taken: the first definition of an id
@@ -543,9 +569,12 @@ void Loader::defineMorph(const Tag& t)
 
 void Loader::defineBits(const Tag& t)
 {
-    Reader r(t.data);
+    // The tag's bytes stay with the picture until it is decoded.
+    const QByteArray bytes = t.data;
+    Reader r(bytes);
     const int id = r.u16();
     auto c = std::make_shared<BitmapCharacter>();
+    std::function<QImage()> decode;
     switch (t.code) {
     case kDefineBits: {
         QByteArray data = r.bytes(r.remaining());
@@ -556,11 +585,11 @@ void Loader::defineBits(const Tag& t)
             data = data.mid(4);
         if (tables.size() > 4 && tables.endsWith("\xff\xd9") && data.startsWith("\xff\xd8"))
             data = tables.left(tables.size() - 2) + data.mid(2);
-        c->image = DecodeImageData(data);
+        decode = [data] { return DecodeImageData(data); };
         break;
     }
     case kDefineBitsJpeg2:
-        c->image = DecodeImageData(r.bytes(r.remaining()));
+        decode = [data = r.bytes(r.remaining())] { return DecodeImageData(data); };
         break;
     case kDefineBitsJpeg3:
     case kDefineBitsJpeg4: {
@@ -569,26 +598,60 @@ void Loader::defineBits(const Tag& t)
             r.u16();
         const QByteArray data = r.bytes(std::min<size_t>(alphaOffset, r.remaining()));
         const QByteArray alpha = r.bytes(r.remaining());
-        c->image = DecodeImageData(data);
-        if (isJpeg(data))
-            applyAlpha(c->image, alpha);
+        decode = [data, alpha] {
+            QImage image = DecodeImageData(data);
+            if (isJpeg(data))
+                applyAlpha(image, alpha);
+            return image;
+        };
         break;
     }
     case kDefineBitsLossless:
-        c->image = decodeLossless(r, 1);
+    case kDefineBitsLossless2: {
+        const size_t at = r.pos();
+        const int version = t.code == kDefineBitsLossless ? 1 : 2;
+        decode = [bytes, at, version] {
+            Reader pixels(bytes);
+            pixels.seek(at);
+            return decodeLossless(pixels, version);
+        };
         break;
-    case kDefineBitsLossless2:
-        c->image = decodeLossless(r, 2);
-        break;
+    }
     }
     // A hostile file can declare many big pictures from little data; the
-    // movie keeps at most kMaxMoviePixels of them.
-    if (!c->image.isNull()) {
-        bitmapPixels += qint64(c->image.width()) * c->image.height();
-        if (bitmapPixels > kMaxMoviePixels)
-            c->image = QImage();
-    }
+    // movie keeps at most kMaxMoviePixels of them, counted as they are
+    // decoded.
+    c->image.setDecoder([decode = std::move(decode), budget = pixelBudget] {
+        QImage image = decode ? decode() : QImage();
+        const qint64 pixels = qint64(image.width()) * image.height();
+        if (!image.isNull() && budget->fetch_sub(pixels) < pixels)
+            return QImage();
+        return image;
+    });
     define(id, c);
+}
+
+// The outlines of a font's glyphs, each read by `read(from, to)` from the
+// bytes that are its own: from its offset up to the next larger offset of
+// any glyph (or `end`). Offsets that point into one another's data, or
+// all at one place, then cost no more than the font's bytes once over,
+// whatever the glyph count; glyphs with the same offset share one outline.
+template <class ReadGlyph>
+std::vector<QPainterPath> readGlyphs(const std::vector<size_t>& offsets, size_t end, ReadGlyph read)
+{
+    std::vector<size_t> starts = offsets;
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    std::vector<QPainterPath> outlines(starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t to = i + 1 < starts.size() ? std::min(starts[i + 1], end) : end;
+        outlines[i] = read(starts[i], to);
+    }
+    std::vector<QPainterPath> glyphs;
+    glyphs.reserve(offsets.size());
+    for (const size_t o : offsets)
+        glyphs.push_back(outlines[size_t(std::lower_bound(starts.begin(), starts.end(), o) - starts.begin())]);
+    return glyphs;
 }
 
 void Loader::defineFont(const Tag& t)
@@ -618,11 +681,9 @@ void Loader::defineFont(const Tag& t)
         std::vector<size_t> offsets{first};
         for (size_t i = 1; i < count && !r.failed(); ++i)
             offsets.push_back(r.u16());
-        for (size_t i = 0; i < offsets.size(); ++i) {
-            const size_t from = base + offsets[i];
-            const size_t to = i + 1 < offsets.size() ? base + offsets[i + 1] : r.size();
-            c->glyphs.push_back(readGlyph(from, to));
-        }
+        for (size_t& o : offsets)
+            o += base;
+        c->glyphs = readGlyphs(offsets, r.size(), readGlyph);
         c->emSquare = 1024;
     } else {
         const uint8_t flags = r.u8();
@@ -643,14 +704,11 @@ void Loader::defineFont(const Tag& t)
             return;
         }
         std::vector<size_t> offsets;
+        offsets.reserve(count);
         for (size_t i = 0; i < count; ++i)
-            offsets.push_back(wideOffsets ? r.u32() : r.u16());
+            offsets.push_back(base + (wideOffsets ? r.u32() : r.u16()));
         const size_t codeOffset = count > 0 || r.remaining() ? (wideOffsets ? r.u32() : r.u16()) : 0;
-        for (size_t i = 0; i < count; ++i) {
-            const size_t from = base + offsets[i];
-            const size_t to = i + 1 < count ? base + offsets[i + 1] : base + codeOffset;
-            c->glyphs.push_back(readGlyph(from, std::min(to, r.size())));
-        }
+        c->glyphs = readGlyphs(offsets, std::min(base + codeOffset, r.size()), readGlyph);
         if (base + codeOffset <= r.size()) {
             r.seek(base + codeOffset);
             for (size_t i = 0; i < count; ++i)
@@ -892,6 +950,19 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
     Frame frame;
     SoundStream* stream = nullptr;
     for (const Tag& t : tags) {
+        // Frames and control tags are kept in memory for the whole run;
+        // past their limits the timeline ends where it is.
+        const bool control = t.code == kPlaceObject || t.code == kPlaceObject2 || t.code == kPlaceObject3
+            || t.code == kRemoveObject || t.code == kRemoveObject2;
+        if (t.code == kShowFrame && ++framesLoaded > kMaxFramesInMovie) {
+            noteCut(QStringLiteral("the movie has more than %1 frames; the rest are left out").arg(kMaxFramesInMovie));
+            break;
+        }
+        if (control && ++controlTagsLoaded > kMaxControlTags) {
+            noteCut(QStringLiteral("the movie places or removes objects more than %1 times; the rest is left out")
+                        .arg(kMaxControlTags));
+            break;
+        }
         switch (t.code) {
         case kEnd:
             break;
@@ -1042,7 +1113,10 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
                 Reader r(t.data);
                 const int id = r.u16();
                 r.u16();   // frame count as declared; the ShowFrame tags decide
-                const std::vector<Tag> inner = ReadTags(r);
+                bool cut = false;
+                const std::vector<Tag> inner = ReadTags(r, &cut);
+                if (cut)
+                    noteCut(QStringLiteral("a sprite has more than %1 tags; the rest are left out").arg(kMaxTagsPerTimeline));
                 auto s = std::make_shared<SpriteCharacter>();
                 run(inner, s->timeline, nesting + 1);
                 if (s->timeline.frames.empty())
@@ -1063,25 +1137,45 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
 
 } // namespace
 
+namespace {
+
+MovieInfo infoOf(const Header& header)
+{
+    MovieInfo info;
+    info.version = header.version;
+    info.compression = header.signature == 'C' ? Compression::Zlib
+                       : header.signature == 'Z' ? Compression::Lzma : Compression::None;
+    info.declaredLength = header.declaredLength;
+    if (!header.valid)
+        return info;
+    info.valid = true;
+    info.stageRect = header.frameSize.toPixels();
+    info.frameRate = header.frameRate;
+    info.headerFrameCount = header.frameCount;
+    return info;
+}
+
+} // namespace
+
+MovieInfo ReadMovieInfo(const QByteArray& bytes)
+{
+    return infoOf(DecodeFile(bytes).header);
+}
+
 std::shared_ptr<const Movie> LoadMovie(const QByteArray& bytes)
 {
     auto movie = std::make_shared<Movie>();
     const DecodedFile file = DecodeFile(bytes);
-    MovieInfo& info = movie->info;
-    info.version = file.header.version;
-    info.compression = file.header.signature == 'C' ? Compression::Zlib
-                       : file.header.signature == 'Z' ? Compression::Lzma : Compression::None;
-    info.declaredLength = file.header.declaredLength;
-    if (!file.header.valid)
+    movie->info = infoOf(file.header);
+    if (!movie->info.valid)
         return movie;
-    info.valid = true;
-    info.stageRect = file.header.frameSize.toPixels();
-    info.frameRate = file.header.frameRate;
-    info.headerFrameCount = file.header.frameCount;
     Reader r(file.body);
     ReadRect(r);
     r.skip(4);
-    const std::vector<Tag> tags = ReadTags(r);
+    bool cut = false;
+    const std::vector<Tag> tags = ReadTags(r, &cut);
+    if (cut)
+        movie->cutShort << QStringLiteral("the movie has more than %1 tags; the rest are left out").arg(kMaxTagsPerTimeline);
     Loader loader(*movie);
     loader.run(tags, movie->root, 0);
     if (movie->root.frames.empty())
@@ -1091,11 +1185,9 @@ std::shared_ptr<const Movie> LoadMovie(const QByteArray& bytes)
 
 std::shared_ptr<const Movie> LoadMovieFile(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!ReadMovieFile(path, bytes).isEmpty())
         return LoadMovie(QByteArray());
-    const QByteArray bytes = f.readAll();
-    f.close();
     return LoadMovie(bytes);
 }
 

@@ -8,7 +8,9 @@
 
 #include <QImage>
 #include <QPainterPath>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <unordered_map>
 #include <variant>
 
@@ -75,9 +77,51 @@ struct MorphShapeCharacter final : Character {
     ShapeData at(int ratio) const;
 };
 
+// A bitmap's picture, decoded when it is first looked at (drawn), not
+// when the movie loads: a movie of many or costly pictures loads at once
+// and `info` never decodes one. Decoding happens once, also when several
+// threads look at once; reads as a const QImage.
+class LazyImage {
+public:
+    LazyImage() = default;
+    LazyImage(const LazyImage&) = delete;
+    LazyImage& operator=(const LazyImage&) = delete;
+    LazyImage& operator=(QImage image)
+    {
+        image_ = std::move(image);
+        decode_ = nullptr;
+        return *this;
+    }
+    // Decoded by `decode` when first looked at.
+    void setDecoder(std::function<QImage()> decode) { decode_ = std::move(decode); }
+
+    const QImage& get() const
+    {
+        std::call_once(once_, [this] {
+            if (decode_)
+                image_ = decode_();
+            decode_ = nullptr;
+        });
+        return image_;
+    }
+    operator const QImage&() const { return get(); }
+    bool isNull() const { return get().isNull(); }
+    QSize size() const { return get().size(); }
+    int width() const { return get().width(); }
+    int height() const { return get().height(); }
+    const uchar* constScanLine(int y) const { return get().constScanLine(y); }
+    // Whether the picture was decoded already (or never needed decoding).
+    bool decoded() const { return !decode_; }
+
+private:
+    mutable std::once_flag once_;
+    mutable QImage image_;
+    mutable std::function<QImage()> decode_;
+};
+
 struct BitmapCharacter final : Character {
     CharacterKind kind() const override { return CharacterKind::Bitmap; }
-    QImage image;   // ARGB32 premultiplied; null when it could not be decoded
+    LazyImage image;   // ARGB32 premultiplied; null when it could not be decoded
 };
 
 struct SpriteCharacter final : Character {
@@ -195,6 +239,9 @@ public:
     // actions); AVM2 movies (FileAttributes) never run these.
     bool hasScripts = false;
     bool avm2 = false;
+    // What the engine's limits (swf/limits.h) left out of this movie, one
+    // sentence each; empty for every ordinary movie.
+    QStringList cutShort;
 
     const Character* character(int id) const
     {
@@ -208,10 +255,8 @@ public:
     }
 };
 
-// The largest bitmap the Flash Player accepts: 8191 pixels a side and
-// 16,777,215 pixels in all. Bigger ones are left out.
-inline constexpr int kMaxBitmapSide = 8191;
-inline constexpr qint64 kMaxBitmapPixels = 16777215;
+// Whether a bitmap is within kMaxBitmapSide and kMaxBitmapPixels
+// (swf/limits.h); bigger ones are left out.
 bool BitmapSizeAllowed(int width, int height);
 
 // Decodes image bytes found in DefineBits* tags (JPEG, PNG or GIF).

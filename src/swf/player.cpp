@@ -45,7 +45,7 @@ void TimelineRunner::instantiate(DisplayObject& o)
     o.frame = -1;
     o.clipActions = nullptr;
     const auto* sprite = movie_.get<SpriteCharacter>(o.characterId);
-    if (!sprite || depthGuard_ > 64 || budget_ <= 0)
+    if (!sprite || depthGuard_ > kMaxSpriteNesting || budget_ <= 0)
         return;
     --budget_;
     ++depthGuard_;
@@ -62,6 +62,8 @@ void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& li
     bool fresh = false;
     if (!p.move || !occupied) {
         if (!p.characterId || !movie_.character(*p.characterId))
+            return;
+        if (!occupied && budget_-- <= 0)
             return;
         auto n = std::make_shared<DisplayObject>();
         n->depth = p.depth;
@@ -123,7 +125,7 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& 
 void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& list)
 {
     // Sprites already on the list play on by one frame.
-    if (++depthGuard_ <= 64) {
+    if (++depthGuard_ <= kMaxSpriteNesting) {
         for (const DisplayPtr& o : list)
             if (o->frame >= 0)
                 if (const auto* s = movie_.get<SpriteCharacter>(o->characterId))

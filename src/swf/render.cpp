@@ -455,7 +455,7 @@ private:
     QSize rootSize_;   // the picture being drawn
     int nesting_ = 0;
     int layerDepth_ = 0;
-    static constexpr int kMaxObjects = 100000;
+    static constexpr int kMaxObjects = kMaxDrawnObjects;
     int drawn_ = 0;
     int spriteBudget_ = 20000;              // sprites the buttons' own timelines may create
     std::vector<const Character*> buttons_;  // the buttons being drawn, outermost first

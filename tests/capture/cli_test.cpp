@@ -3,12 +3,18 @@
 #include "capture/encoders.h"
 #include "swf/fixtures.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,10 +23,19 @@ struct CliRun {
     QString err;
 };
 
-CliRun render(const QString& movie, const QString& out)
+// Runs `plovex-cli render`; a positive `fileSizeLimit` caps the size of
+// any file the process writes (the system's limit, as on a full disk).
+CliRun render(const QString& movie, const QString& out, qint64 fileSizeLimit = 0, const QStringList& extra = {})
 {
     QProcess p;
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), {"render", movie, "--frames", "1", "--out", out});
+    if (fileSizeLimit > 0)
+        p.setChildProcessModifier([fileSizeLimit] {
+            // Writes past the limit fail with EFBIG instead of ending the process.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    p.start(QStringLiteral(PLOVEX_CLI_PATH), QStringList{"render", movie, "--frames", "1", "--out", out} + extra);
     EXPECT_TRUE(p.waitForFinished(120000));
     CliRun r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -98,6 +113,48 @@ TEST_F(RenderFormats, UnwritableOutputFailsWithOneLine)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("plovex-cli: Cannot create file \"%1\". ").arg(out))) << r.err.toStdString();
     EXPECT_EQ(r.err.count(u'\n'), 1);
+}
+
+// The picture never replaces the movie it comes from, whatever name the
+// output is given: the movie's own path, another spelling of it, a hard
+// link or a symbolic link. One line says why, and the movie is unchanged.
+TEST_F(RenderFormats, NeverWritesOverItsMovie)
+{
+    const QByteArray bytes = readWhole(movie);
+    const QString hard = dir.filePath(QStringLiteral("hard.png"));
+    const QString soft = dir.filePath(QStringLiteral("soft.jpg"));
+    ASSERT_EQ(::link(QFile::encodeName(movie).constData(), QFile::encodeName(hard).constData()), 0);
+    ASSERT_TRUE(QFile::link(movie, soft));
+    const QString outs[] = {movie, dir.path() + QStringLiteral("/./movie.swf"), hard, soft};
+    for (const QString& out : outs) {
+        const CliRun r = render(movie, out);
+        EXPECT_EQ(r.exitCode, 1) << out.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("plovex-cli: Cannot create file \"%1\". The file is the movie being read.\n").arg(out));
+        EXPECT_EQ(readWhole(movie), bytes);
+    }
+    EXPECT_TRUE(QFileInfo(soft).isSymLink());
+}
+
+// A PNG that does not fit on the disk leaves the old picture whole and no
+// partial file beside it, and says so in one line.
+TEST_F(RenderFormats, AFullDiskKeepsTheOldPicture)
+{
+    for (const char* name : {"big.png", "big.bmp"}) {
+        const QString out = dir.filePath(QString::fromLatin1(name));
+        const QByteArray old(300, 'o');
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+        f.close();
+        // 1000 x 800 of noise-free shapes still takes more than 1 KiB.
+        const CliRun r = render(movie, out, 1024, {"--width", "1000", "--height", "800"});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("plovex-cli: Cannot create file \"%1\". ").arg(out))) << r.err.toStdString();
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral("libpng")));
+        EXPECT_EQ(readWhole(out), old) << name;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")), QStringList()) << name;
+    }
 }
 
 } // namespace

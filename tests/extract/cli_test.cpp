@@ -4,6 +4,8 @@
 
 #include <QProcess>
 
+#include <unistd.h>
+
 namespace plovex::test {
 namespace {
 
@@ -68,6 +70,47 @@ TEST(ExtractCli, SoundsAreWrittenAndListed)
               (QStringList{dir.filePath("m_SOUND2.MP3"), dir.filePath("m_StreamSound1.WAV")}));
     EXPECT_EQ(readWhole(dir.filePath("m_SOUND2.MP3")), eventFile(2, "mp3 data"));
     EXPECT_EQ(readWhole(dir.filePath("m_StreamSound1.WAV")), QByteArray("wave"));
+}
+
+// Neither command writes over the file it reads, whatever name leads to
+// it: an output that is the input's own path, a hard link to it or a
+// symbolic link to it is refused with one line and leaves it whole.
+TEST(ExtractCli, NeitherCommandWritesOverItsInput)
+{
+    const QByteArray sounds = swf(defineSound(1, 2, "mp3 data") + endTag());
+    const QByteArray carried = pseudoRandomBytes(3000, 5);
+    const QByteArray projector = pseudoRandomBytes(500, 2) + carried + le32Bytes(0xFA123456u)
+        + le32Bytes(quint32(carried.size()));
+    enum class Link { SamePath, Hard, Symbolic };
+    for (Link link : {Link::SamePath, Link::Hard, Link::Symbolic}) {
+        SCOPED_TRACE(int(link));
+        QTemporaryDir dir;
+        writeWhole(dir.filePath("m.swf"), sounds);
+        writeWhole(dir.filePath("p.exe"), projector);
+        // The sounds' output names follow the movie's; only links can lead
+        // one of them to the movie.
+        const QString soundOut = dir.filePath("m_SOUND1.MP3");
+        QString projectorOut = dir.filePath("p.exe");
+        if (link == Link::Hard) {
+            ASSERT_EQ(::link(QFile::encodeName(dir.filePath("m.swf")).constData(), QFile::encodeName(soundOut).constData()), 0);
+            projectorOut = dir.filePath("copy.swf");
+            ASSERT_EQ(::link(QFile::encodeName(dir.filePath("p.exe")).constData(), QFile::encodeName(projectorOut).constData()), 0);
+        } else if (link == Link::Symbolic) {
+            ASSERT_TRUE(QFile::link(dir.filePath("m.swf"), soundOut));
+            projectorOut = dir.filePath("copy.swf");
+            ASSERT_TRUE(QFile::link(dir.filePath("p.exe"), projectorOut));
+        }
+        if (link != Link::SamePath) {
+            const CliRun r = cli({"extract-sounds", dir.filePath("m.swf"), dir.path()});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_EQ(r.err, QStringLiteral("plovex-cli: Cannot create file \"%1\". The file is the movie being read.\n").arg(soundOut));
+            EXPECT_EQ(readWhole(dir.filePath("m.swf")), sounds);
+        }
+        const CliRun r = cli({"extract-projector", dir.filePath("p.exe"), projectorOut});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, QStringLiteral("plovex-cli: Cannot create file \"%1\". The file is the projector being read.\n").arg(projectorOut));
+        EXPECT_EQ(readWhole(dir.filePath("p.exe")), projector);
+    }
 }
 
 TEST(ExtractCli, CompressedMoviesNeedTheOption)

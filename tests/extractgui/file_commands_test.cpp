@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <string>
+#include <unistd.h>
 
 using namespace plovex;
 using namespace plovex::test;
@@ -310,6 +312,64 @@ TEST_F(FileCommandsTest, SaveAsReportsAFailedCopyAndNeverHarmsTheMovie)
     f().mnuFileSaveAs->trigger();
     EXPECT_EQ(readWhole(path), movie);
     EXPECT_EQ(kindsShown(), Kinds{kDialogOnly});
+}
+
+// ---------------------------------------------------------------- the movie itself
+
+// No command that writes a file writes over the movie that plays, whatever
+// name leads to it: the movie's own path, a hard link or a symbolic link.
+// Each is refused with the error box naming the file, and the movie stays
+// byte for byte as it was.
+TEST_F(SoundCommandTest, NoCommandWritesOverTheMoviePlaying)
+{
+    const QByteArray bytes = soundMovie();
+    const QString movie = write(QStringLiteral("m.swf"), bytes);
+    f().OpenMovie(movie);
+    ASSERT_EQ(f().FlashMain->Movie(), movie);
+
+    f().mnuCaptureShow->trigger(); // the region frame, for its capture command
+
+    enum class Link { SamePath, Hard, Symbolic };
+    struct Command {
+        const char* name;
+        QAction* action;
+        QString target;       // the link the command is given, in the folder it writes to
+        bool linkRefused;     // a link to the movie is refused with the error box
+        bool samePathRefused; // so is the movie's own path (else nothing is written)
+    };
+    const Command commands[] = {
+        // A ".swf" name chooses no picture format: nothing is written.
+        {"frame capture", f().mnuCaptureSave, work(QStringLiteral("shot.jpg")), true, false},
+        // Always a BMP, whatever the name.
+        {"region capture", f().mnuCaptureCutRectImg, work(QStringLiteral("region.bmp")), true, true},
+        {"sounds", f().mnuCaptureSound, out + QStringLiteral("/m_SOUND1.MP3"), true, false},
+        // Save As has nothing to copy when the name leads to the movie.
+        {"save as", f().mnuFileSaveAs, work(QStringLiteral("copy.swf")), false, false},
+    };
+    for (const Command& c : commands) {
+        for (Link link : {Link::SamePath, Link::Hard, Link::Symbolic}) {
+            SCOPED_TRACE(std::string(c.name) + " link kind " + std::to_string(int(link)));
+            QFile::remove(c.target);
+            if (link == Link::Hard) {
+                ASSERT_EQ(::link(QFile::encodeName(movie).constData(), QFile::encodeName(c.target).constData()), 0);
+            }
+            if (link == Link::Symbolic) {
+                ASSERT_TRUE(QFile::link(movie, c.target));
+            }
+            prompts.shown.clear();
+            prompts.answerFile(link == Link::SamePath && c.action != f().mnuCaptureSound ? movie : c.target);
+            c.action->trigger();
+            EXPECT_EQ(readWhole(movie), bytes);
+            if (link == Link::SamePath ? c.samePathRefused : c.linkRefused) {
+                ASSERT_EQ(prompts.errors().size(), 1);
+                EXPECT_TRUE(prompts.errors().front().contains(QStringLiteral("is the movie being read")))
+                    << prompts.errors().front().toStdString();
+            } else {
+                EXPECT_TRUE(prompts.errors().isEmpty());
+                EXPECT_TRUE(prompts.messages().isEmpty());
+            }
+        }
+    }
 }
 
 } // namespace

@@ -425,3 +425,111 @@ TEST(CodePage936Test, RoundTripsAndEdgeBytes)
 }
 
 } // namespace
+
+namespace {
+
+using plovex::ProfileDocument;
+
+// Read once and written once: the reads see the file as it was, the
+// writes reach the disk only at Save, and the result is what the same
+// writes one at a time through ProfileFile give.
+TEST_F(ProfileTest, DocumentSavesWhatSingleWritesWouldHave)
+{
+    const QByteArray start = "; note\r\n[" + kPlaylist + "]\r\n1=a\r\n 2 =b\r\n\r\n[other]\r\nx=1\r\n";
+    put(start);
+    ProfileDocument doc(path());
+    EXPECT_EQ(doc.ReadString(kPlaylistText, QStringLiteral("2"), QString()), QStringLiteral("b"));
+    doc.WriteString(kPlaylistText, QStringLiteral("2"), QStringLiteral("B"));
+    doc.WriteString(kPlaylistText, QStringLiteral("3"), QStringLiteral("c"));
+    doc.WriteInteger(kListCountText, kCountText, 3);
+    EXPECT_EQ(doc.ReadString(kPlaylistText, QStringLiteral("3"), QString()), QStringLiteral("c"));
+    EXPECT_EQ(bytes(), start); // nothing on the disk yet
+    doc.Save();
+    const QByteArray together = bytes();
+
+    put(start);
+    const ProfileFile ini(path());
+    ini.WriteString(kPlaylistText, QStringLiteral("2"), QStringLiteral("B"));
+    ini.WriteString(kPlaylistText, QStringLiteral("3"), QStringLiteral("c"));
+    ini.WriteInteger(kListCountText, kCountText, 3);
+    EXPECT_EQ(bytes(), together);
+    EXPECT_EQ(together, "; note\r\n[" + kPlaylist + "]\r\n1=a\r\n2=B\r\n3=c\r\n\r\n[other]\r\nx=1\r\n[" + kListCount
+                            + "]\r\n" + kCount + "=3\r\n");
+}
+
+// Values that are not valid code page 936, or that were cut at the limit,
+// read as text that does not give their bytes back; written back as read,
+// under their own key or another, they keep their bytes.
+TEST_F(ProfileTest, DocumentKeepsTheBytesOfValuesWrittenBackAsRead)
+{
+    const QByteArray longValue = QByteArray(2100, 'L');
+    const QByteArray values[] = {"ok", "bad\x80\xff", "half\xb5", longValue, "\xff", "last"};
+    QByteArray start = "[" + kPlaylist + "]\r\n";
+    for (int i = 0; i < 6; ++i)
+        start += QByteArray::number(i + 1) + '=' + values[i] + "\r\n";
+    put(start);
+
+    QStringList read;
+    {
+        const ProfileDocument doc(path());
+        for (int i = 0; i < 6; ++i)
+            read << doc.ReadString(kPlaylistText, QString::number(i + 1), QString());
+    }
+    EXPECT_TRUE(read[1].contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(read[3].size(), 2047);
+
+    // Unchanged: the file stays as it was.
+    {
+        ProfileDocument doc(path());
+        for (int i = 0; i < 6; ++i)
+            doc.WriteString(kPlaylistText, QString::number(i + 1), read[i]);
+        doc.Save();
+        EXPECT_EQ(bytes(), start);
+    }
+    // In reverse order: each keeps its bytes under its new key, by a
+    // document that read none of them before.
+    ProfileDocument doc(path());
+    for (int i = 0; i < 6; ++i)
+        doc.WriteString(kPlaylistText, QString::number(i + 1), read[5 - i]);
+    doc.Save();
+    QByteArray reversed = "[" + kPlaylist + "]\r\n";
+    for (int i = 0; i < 6; ++i)
+        reversed += QByteArray::number(i + 1) + '=' + values[5 - i] + "\r\n";
+    EXPECT_EQ(bytes(), reversed);
+}
+
+TEST_F(ProfileTest, HighestNumberedKeyCountsOnlyTheProgramsSpelling)
+{
+    const QByteArray list = "[" + kPlaylist + "]\r\n";
+    struct Case {
+        const char* name;
+        QByteArray file;
+        int highest;
+    };
+    const Case cases[] = {
+        {"no section", "", 0},
+        {"no keys", list, 0},
+        {"in order", list + "1=a\r\n2=b\r\n3=c\r\n", 3},
+        {"gaps and blanks", list + "1=a\r\n 40 =b\r\n7=c\r\n", 40},
+        {"leading zero, sign, letters, zero", list + "007=a\r\n+9=b\r\n8x=c\r\n0=d\r\n2=e\r\n", 2},
+        {"beyond int", list + "2147483647=a\r\n2147483648=b\r\n99999999999=c\r\n", 2147483647},
+        {"in another section only", "[other]\r\n5=a\r\n" + list, 0},
+    };
+    for (const Case& c : cases) {
+        put(c.file);
+        EXPECT_EQ(ProfileDocument(path()).HighestNumberedKey(kPlaylistText), c.highest) << c.name;
+    }
+}
+
+TEST_F(ProfileTest, UnreadableDocumentRefusesToSave)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("FileList.ini")));
+    ProfileDocument doc(path());
+    EXPECT_FALSE(doc.readable());
+    doc.WriteString(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("d"));
+    EXPECT_EQ(doc.ReadString(QStringLiteral("a"), QStringLiteral("b"), QString()), QStringLiteral("d"));
+    EXPECT_THROW(doc.Save(), plovex::PlovexError);
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+}
+
+} // namespace

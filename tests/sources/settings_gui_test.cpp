@@ -101,8 +101,10 @@ TEST_F(SettingsTest, HandEditedFiles)
         int expectedSelection;
     };
     const Case cases[] = {
-        {"count above the keys", QStringLiteral("4"), QStringLiteral("1"), {a, b, QString(), QString()}, 1},
-        {"hexadecimal count", QStringLiteral("0x3"), QStringLiteral("0"), {a, b, QString()}, 0},
+        // The list ends at the highest key the file holds.
+        {"count above the keys", QStringLiteral("4"), QStringLiteral("1"), {a, b}, 1},
+        {"count far above the keys", QStringLiteral("2147483647"), QStringLiteral("0"), {a, b}, 0},
+        {"hexadecimal count", QStringLiteral("0x2"), QStringLiteral("0"), {a, b}, 0},
         {"count that is no number", QStringLiteral("abc"), QStringLiteral("0"), {}, -1},
         {"selection -1", QStringLiteral("2"), QStringLiteral("-1"), {a, b}, -1},
         {"selection at the count", QStringLiteral("2"), QStringLiteral("2"), {a, b}, -1},
@@ -121,6 +123,76 @@ TEST_F(SettingsTest, HandEditedFiles)
         const QString opened = c.expectedSelection >= 0 ? c.expected[c.expectedSelection] : QString();
         EXPECT_EQ(f.FlashMain->Movie(), opened) << c.name;
     }
+}
+
+// Missing keys below the highest one give empty entries.
+TEST_F(SettingsTest, MissingKeysBetweenEntriesGiveEmptyEntries)
+{
+    const QString a = movie(QStringLiteral("a.swf"));
+    ini().WriteString(QStringLiteral("播放列表"), QStringLiteral("1"), a);
+    ini().WriteString(QStringLiteral("播放列表"), QStringLiteral("4"), a);
+    ini().WriteString(QStringLiteral("播放列表"), QStringLiteral("07"), a); // not a key the list uses
+    ini().WriteString(QStringLiteral("列表数目"), QStringLiteral("数目"), QStringLiteral("9"));
+    TMFrm& f = make();
+    EXPECT_EQ(entries(f.ListBox1), (QStringList{a, QString(), QString(), a}));
+}
+
+// A long playlist comes back whole, and closing writes every entry back:
+// no entry is lost to a limit, and entries whose bytes are not valid code
+// page 936 keep their bytes, also when they move to another key.
+TEST_F(SettingsTest, AHundredThousandEntriesSomeNotValidGbkKeepEveryByte)
+{
+    constexpr int kEntries = 100000;
+    QByteArray file = QByteArray::fromHex("5bc1d0b1edcafdc4bf5d0d0a") // [列表数目]
+        + QByteArray::fromHex("cafdc4bf3d") + QByteArray::number(kEntries) + "\r\n" // 数目=N
+        + QByteArray::fromHex("5bb5b1c7b0c1d0b1edcfeec4bf5d0d0a") // [当前列表项目]
+        + QByteArray::fromHex("d1a1d6d03d") + "-1\r\n" // 选中=-1
+        + QByteArray::fromHex("5bb2a5b7c5c1d0b1ed5d0d0a"); // [播放列表]
+    std::vector<QByteArray> values;
+    values.reserve(kEntries);
+    for (int n = 1; n <= kEntries; ++n) {
+        QByteArray value = "/movies/" + QByteArray::number(n) + QByteArray::fromHex("b5e7d3b0") + ".swf"; // 电影
+        if (n % 997 == 0)
+            value += "\x80\xff"; // bytes that start no code page 936 character
+        else if (n % 991 == 0)
+            value += "\xb5"; // half a character at the end
+        values.push_back(value);
+        file += QByteArray::number(n) + '=' + value + "\r\n";
+    }
+    writeFile(settingsPath(), file);
+
+    TMFrm& f = make();
+    ASSERT_EQ(f.ListBox1->count(), kEntries);
+    EXPECT_EQ(f.ListBox1->entries()[1], QStringLiteral("/movies/2电影.swf"));
+    ASSERT_TRUE(closeForm());
+    // Nothing changed: the file is as it was.
+    QFile read(settingsPath());
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QByteArray unchanged = read.readAll();
+    read.close();
+    EXPECT_TRUE(unchanged.startsWith(file)) << "the file was rewritten";
+
+    // The first entry taken out: every other entry moves up one key, with
+    // its own bytes.
+    TMFrm& g = make();
+    ASSERT_EQ(g.ListBox1->count(), kEntries);
+    g.ListBox1->selectRow(0);
+    g.mnuFileLstDelClick();
+    ASSERT_TRUE(closeForm());
+    ProfileDocument after(settingsPath());
+    EXPECT_EQ(after.ReadInteger(QStringLiteral("列表数目"), QStringLiteral("数目"), 0), kEntries - 1);
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QByteArray moved = read.readAll();
+    int wrong = 0;
+    qsizetype at = moved.indexOf(QByteArray::fromHex("5bb2a5b7c5c1d0b1ed5d0d0a"));
+    ASSERT_GE(at, 0);
+    const QList<QByteArray> lines = moved.mid(at).split('\n');
+    for (int n = 1; n < kEntries; ++n) {
+        const QByteArray expected = QByteArray::number(n) + '=' + values[size_t(n)] + '\r';
+        if (size_t(n) >= size_t(lines.size()) || lines[n] != expected)
+            ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(SettingsTest, HiddenFolderPanelLetsThePlaylistFillTheLeftPanel)

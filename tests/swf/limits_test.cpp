@@ -2,10 +2,17 @@
 // and drawing stay bounded, while ordinary movies show as before.
 
 #include "swf/fixtures.h"
+#include "swf/hostile_movies.h"
+#include "swf/movie_file.h"
 #include "swf/movie.h"
 #include "swf/player.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace plovex::swf;
 using namespace plovex::swf::test;
@@ -160,6 +167,128 @@ TEST(SwfLimits, BlursAreCutToWhatTheFlashPlayerAllows)
     w.showFrame();
     Player player(LoadMovie(w.finish()));
     EXPECT_EQ(player.renderImage(QSize(200, 200), RenderOptions()).size(), QSize(200, 200));
+}
+
+// A convolution larger than 15 x 15 is not applied, and an object's
+// filters stop at 45 passes over its picture.
+TEST(SwfLimits, FilterListsAreCutToTheirShareOfWork)
+{
+    Filter blur;
+    blur.type = Filter::Blur;
+    blur.blurX = blur.blurY = 10;
+    blur.passes = 15;
+    Filter shadow = blur;
+    shadow.type = Filter::DropShadow;
+    shadow.passes = 1;
+    shadow.colors = {Qt::black};
+    Filter matrix;
+    matrix.type = Filter::ColorMatrix;
+    matrix.matrix.assign(20, 0.5);
+    struct Case {
+        const char* name;
+        std::vector<Filter> filters;
+        std::vector<Filter::Type> kept;
+    };
+    const Case cases[] = {
+        {"15 x 15 convolution", {test::BigConvolution(15)}, {Filter::Convolution}},
+        {"16 x 15 convolution", {test::BigConvolution(16)}, {}},
+        {"three full blurs", {blur, blur, blur}, {Filter::Blur, Filter::Blur, Filter::Blur}},
+        {"a fourth blur", {blur, blur, blur, blur}, {Filter::Blur, Filter::Blur, Filter::Blur}},
+        {"one-pass filters after the blurs", {blur, blur, shadow, blur, matrix, shadow},
+         {Filter::Blur, Filter::Blur, Filter::DropShadow, Filter::ColorMatrix, Filter::DropShadow}},
+        {"255 blurs", std::vector<Filter>(255, blur), {Filter::Blur, Filter::Blur, Filter::Blur}},
+    };
+    for (const Case& c : cases) {
+        const QByteArray encoded = EncodeFilters(c.filters);
+        Reader r(encoded);
+        std::vector<Filter::Type> kept;
+        for (const Filter& f : ReadFilterList(r))
+            kept.push_back(Filter::Type(f.type));
+        EXPECT_EQ(kept, c.kept) << c.name;
+    }
+}
+
+// Pictures are decoded when first drawn, not when the movie loads.
+TEST(SwfLimits, PicturesAreDecodedWhenFirstDrawn)
+{
+    const auto movie = LoadMovie(test::ManyScansJpegMovie(3));
+    const auto* bmp = movie->get<BitmapCharacter>(1);
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_FALSE(bmp->image.decoded());
+    Player player(movie);
+    const QImage frame = player.renderImage(QSize(64, 64), RenderOptions());
+    EXPECT_TRUE(bmp->image.decoded());
+    EXPECT_EQ(bmp->image.size(), QSize(64, 64));
+    EXPECT_GT(frame.pixelColor(32, 32).green(), 240);
+    EXPECT_LT(frame.pixelColor(32, 32).red(), 16);
+
+    // A JPEG of more scans than any real picture is left out.
+    const auto many = LoadMovie(test::ManyScansJpegMovie(kMaxJpegScans + 1));
+    EXPECT_TRUE(many->get<BitmapCharacter>(1)->image.isNull());
+}
+
+// The picture of a stage is cut down in proportion to the Flash Player's
+// bitmap limits.
+TEST(SwfLimits, StagePicturesAreCutDownInProportion)
+{
+    struct Case {
+        QRectF stage;
+        QSize size;
+        bool cut;
+    };
+    const Case cases[] = {
+        {QRectF(0, 0, 550, 400), QSize(550, 400), false},
+        {QRectF(0, 0, 0.2, 0), QSize(1, 1), false},
+        {QRectF(0, 0, 8191, 2048), QSize(8191, 2048), false},
+        {QRectF(0, 0, 8192, 100), QSize(8191, 99), true},
+        {QRectF(0, 0, 50000, 50000), QSize(4095, 4095), true},
+        {QRectF(0, 0, 100, 300000), QSize(2, 8191), true},
+    };
+    for (const Case& c : cases) {
+        bool cut = false;
+        EXPECT_EQ(StagePictureSize(c.stage, &cut), c.size) << c.stage.width() << "x" << c.stage.height();
+        EXPECT_EQ(cut, c.cut);
+    }
+}
+
+// What cannot be a movie is refused before a byte is read.
+TEST(SwfLimits, MovieFilesThatAreNoFilesAreRefused)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath(QStringLiteral("huge.swf"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(kMaxMovieFileBytes + 1));
+    }
+    const QString fine = dir.filePath(QStringLiteral("fine.swf"));
+    {
+        QFile f(fine);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(test::HugeStageMovie(2000));
+    }
+    struct Case {
+        QString path;
+        QString reason;
+    };
+    const Case cases[] = {
+        {fifo, QStringLiteral("is not a regular file")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("is not a regular file")},
+        {dir.path(), QStringLiteral("is a folder")},
+        {huge, QStringLiteral("larger than any movie")},
+        {dir.filePath(QStringLiteral("missing.swf")), QStringLiteral("no such file")},
+        {fine, QString()},
+    };
+    for (const Case& c : cases) {
+        QByteArray bytes("left over");
+        const QString reason = ReadMovieFile(c.path, bytes);
+        EXPECT_TRUE(c.reason.isEmpty() ? reason.isEmpty() : reason.contains(c.reason)) << reason.toStdString();
+        EXPECT_EQ(bytes.isEmpty(), !c.reason.isEmpty());
+        // The player shows them as an empty movie.
+        EXPECT_EQ(LoadMovieFile(c.path)->info.valid, c.reason.isEmpty());
+    }
 }
 
 } // namespace
