@@ -4,6 +4,7 @@
 // which a timeline's frames change that list.
 
 #include "swf/movie.h"
+#include "swf/sound_events.h"
 
 namespace plovex::swf {
 
@@ -38,11 +39,15 @@ public:
     void tick(const Timeline& timeline, int& frame, std::vector<DisplayObject>& list);
     // Applies frame `index` of the timeline's tags to the list.
     void runFrame(const Timeline& timeline, int index, std::vector<DisplayObject>& list, std::vector<int>* placed);
+    // Sound: when set, each frame a timeline enters is told to the sink.
+    void setAudioEvents(AudioEvents* sink) { sounds_ = sink; }
 
 private:
     void place(const PlaceObject& p, std::vector<DisplayObject>& list, std::vector<int>* placed);
     void instantiate(DisplayObject& o);
     const Movie& movie_;
+    AudioEvents* sounds_ = nullptr;   // sound
+    TimelineId timeline_;             // sound: the timeline being run
     int depthGuard_ = 0;
     // Hostile files can nest sprites to build huge trees; a runner creates
     // at most this many sprite instances.

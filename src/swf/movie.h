@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QPainterPath>
+#include <array>
 #include <map>
 #include <unordered_map>
 #include <variant>
@@ -20,6 +21,12 @@ using ControlTag = std::variant<PlaceObject, RemoveObject>;
 struct Frame {
     std::vector<ControlTag> tags;
     QString label;
+    // Sounds: the event sounds the frame starts, in tag order, and the
+    // stream block it carries (an index into Movie::streams and into that
+    // stream's blocks; -1 when none).
+    std::vector<SoundStart> sounds;
+    int stream = -1;
+    int streamBlock = -1;
 };
 
 struct Timeline {
@@ -130,6 +137,10 @@ struct ButtonRecord {
 struct ButtonCharacter final : Character {
     CharacterKind kind() const override { return CharacterKind::Button; }
     std::vector<ButtonRecord> records;   // sorted by depth
+    // DefineButtonSound, by transition: over to up, up to over, over to
+    // down, down to over.
+    enum SoundTransition { OverUpToIdle, IdleToOverUp, OverUpToOverDown, OverDownToOverUp };
+    std::array<std::optional<SoundStart>, 4> sounds;
 };
 
 struct VideoCharacter final : Character {
@@ -153,6 +164,7 @@ struct SoundStream {
     int format = 0, rate = 0;
     bool is16Bit = false, stereo = false;
     int samplesPerBlock = 0;
+    int latencySeek = 0;        // MP3: samples the decoder's delay adds at the start
     std::vector<QByteArray> blocks;
 };
 

@@ -31,6 +31,7 @@ struct MovieInfo {
 };
 
 class Movie;
+class AudioEvents;
 
 // Loading never throws and never reads past the bytes given; a file that is
 // not a movie, or is cut short, yields an empty (or partial) movie.
@@ -53,6 +54,11 @@ class Player {
 public:
     Player();                                        // no movie: draws only the background
     explicit Player(std::shared_ptr<const Movie> movie);
+    // The same, telling `audio` the sounds of every frame that is played
+    // (the first one, and each one advance() enters; not those that
+    // gotoFrame() or nextFrame() rebuild). See sound_events.h.
+    Player(std::shared_ptr<const Movie> movie, AudioEvents* audio);
+    void setAudioEvents(AudioEvents* audio);
     ~Player();
     Player(Player&&) noexcept;
     Player& operator=(Player&&) noexcept;
