@@ -1,6 +1,9 @@
 #include "player/shockwave_flash.h"
 
 #include "platform/errors.h"
+#include "audio/render.h"
+#include "swf/movie.h"
+#include "swf/sound_events.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -26,15 +29,10 @@ constexpr ScaleName kScaleNames[] = {
 constexpr double kMinZoom = 1.0 / 4096;
 constexpr double kMaxZoom = 4096;
 
-// A movie whose header asks for no rate (or an absurd one) plays at the
-// common default of 12 frames per second, and never faster than 120.
-constexpr double kDefaultRate = 12;
-constexpr double kMaxRate = 120;
-
 } // namespace
 
 TShockwaveFlash::TShockwaveFlash(QWidget* parent)
-    : QWidget(parent)
+    : QWidget(parent), audio_(std::make_unique<audio::AudioOutput>())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -43,7 +41,20 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent)
     connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { playClockTick(); }));
 }
 
-TShockwaveFlash::~TShockwaveFlash() = default;
+TShockwaveFlash::~TShockwaveFlash()
+{
+    // The player goes before the sound it tells.
+    player_ = swf::Player();
+    audio_->setMovie(nullptr);
+}
+
+void TShockwaveFlash::SetAudioForTesting(std::unique_ptr<audio::PlayerAudio> audio)
+{
+    player_.setAudioEvents(audio.get());
+    audio_->setMovie(nullptr);
+    audio_ = std::move(audio);
+    audio_->setMovie(movie_);
+}
 
 void TShockwaveFlash::SetMovie(const QString& path)
 {
@@ -54,6 +65,8 @@ void TShockwaveFlash::SetMovie(const QString& path)
     if (path.trimmed().isEmpty()) {
         // Releases the movie (the engine holds no file open in any case).
         player_ = swf::Player();
+        movie_.reset();
+        audio_->setMovie(nullptr);
         loaded_ = false;
         update();
         return;
@@ -66,7 +79,11 @@ void TShockwaveFlash::SetMovie(const QString& path)
         // broken file does.
         movie.reset();
     }
-    player_ = movie ? swf::Player(movie) : swf::Player();
+    // The movie before falls silent; the new one's first frame is heard.
+    player_ = swf::Player();
+    movie_ = movie;
+    audio_->setMovie(movie);
+    player_ = movie ? swf::Player(movie, audio_.get()) : swf::Player();
     loaded_ = movie != nullptr;
     update();
     setPlaying(TotalFrames() > 0);
@@ -127,7 +144,22 @@ void TShockwaveFlash::showFrame(int frame)
         requestedFrame_.reset();
     else
         requestedFrame_ = frame;
+    // A stream playing on (a rewind while playing) starts again at the
+    // new frame's sound.
+    if (playing_ && real != current) {
+        audio_->stopStreams();
+        playStreamAtFrame();
+    }
     update();
+}
+
+void TShockwaveFlash::playStreamAtFrame()
+{
+    if (!movie_)
+        return;
+    const swf::FrameSounds sounds = swf::FrameSoundEvents(movie_->root, player_.currentFrame());
+    if (sounds.stream >= 0)
+        audio_->streamBlock(swf::TimelineId{}, sounds.stream, sounds.block);
 }
 
 void TShockwaveFlash::SetFrameNum(int frame)
@@ -145,6 +177,7 @@ void TShockwaveFlash::Play()
 void TShockwaveFlash::Stop()
 {
     setPlaying(false);
+    audio_->stopAll();
 }
 
 void TShockwaveFlash::Forward()
@@ -239,10 +272,7 @@ void TShockwaveFlash::paintEvent(QPaintEvent*)
 
 double TShockwaveFlash::framePeriod() const
 {
-    double rate = loaded_ ? player_.info().frameRate : 0;
-    if (!(rate > 0) || !std::isfinite(rate))
-        rate = kDefaultRate;
-    return 1000.0 / std::min(rate, kMaxRate);
+    return 1000.0 / audio::PlayedFrameRate(loaded_ ? player_.info().frameRate : 0);
 }
 
 int TShockwaveFlash::FrameInterval() const
@@ -259,8 +289,12 @@ void TShockwaveFlash::setPlaying(bool playing)
         playClock_.start();
         nextFrameDue_ = framePeriod();
         playTimer_.start(FrameInterval());
+        playing_ = true;
+        playStreamAtFrame();   // the stream sound resumes at the frame's position
     } else if (!playing) {
         playTimer_.stop();
+        if (playing_)
+            audio_->stopStreams();
     }
     playing_ = playing;
 }
@@ -291,9 +325,14 @@ void TShockwaveFlash::PlayTimerTick()
     }
     const int current = player_.currentFrame();
     requestedFrame_.reset();
-    if (current + 1 < total || loop_) {
-        player_.advance(1);    // as the Flash Player plays: loops at the end, sprites run on
-    } else {
+    // While the root's stream sound plays, the frames follow its clock:
+    // several at once when the picture fell behind, none while it is ahead.
+    int frames = audio::FramesToAdvance(movie_ ? audio_->rootStreamFrame(movie_->root) : std::nullopt, current);
+    if (!loop_)
+        frames = std::min(frames, total - 1 - current);
+    if (frames > 0) {
+        player_.advance(frames);   // as the Flash Player plays: loops at the end, sprites run on
+    } else if (current + 1 >= total && !loop_) {
         setPlaying(false);
     }
     update();
