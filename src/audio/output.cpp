@@ -2,9 +2,11 @@
 
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QTimer>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -16,6 +18,11 @@ struct AudioOutput::Shared {
     std::atomic<bool> open{false};
     std::atomic<bool> failed{false};   // the device is missing or was lost
     std::atomic<qint64> queued{0};
+    // Sounds told while the device opens wait in the mixer; when it opens,
+    // the time since the movie was set is skipped, so they are heard where
+    // they would have been had the device been open all along.
+    QElapsedTimer clock;
+    std::atomic<qint64> waitingSince{-1};   // ms on clock, -1: nothing waits
 };
 
 namespace {
@@ -52,6 +59,13 @@ public:
             close();
             fail("the sound device cannot be opened; the movie plays without sound");
             return;
+        }
+        const qint64 since = shared_->waitingSince.exchange(-1);
+        if (since >= 0) {
+            const qint64 late = std::min<qint64>(shared_->clock.elapsed() - since, 10000) * kOutputRate / 1000;
+            std::vector<int16_t> discard(size_t(std::max<qint64>(0, late)) * kOutputChannels);
+            std::lock_guard lock(shared_->mutex);
+            shared_->mixer.mix(discard.data(), late);
         }
         shared_->open = true;
         shared_->failed = false;
@@ -123,9 +137,10 @@ private:
 
 AudioOutput::AudioOutput() : shared_(std::make_shared<Shared>())
 {
+    shared_->clock.start();
     // The desktop's volume mixer lists the stream under the program's name.
-    if (!qEnvironmentVariableIsSet("PULSE_PROP_OVERRIDE"))
-        qputenv("PULSE_PROP_OVERRIDE", "application.name='Plovex'");
+    // (PulseAudio and PipeWire's server read this before Qt's own name.)
+    qputenv("PULSE_PROP_OVERRIDE_application.name", "Plovex");
     thread_.setObjectName(QStringLiteral("PlovexAudio"));
 }
 
@@ -148,6 +163,7 @@ void AudioOutput::ensureDevice()
     }
     if (!shared_->open) {
         shared_->failed = false;
+        shared_->waitingSince = shared_->clock.elapsed();
         QMetaObject::invokeMethod(pump_, [p = static_cast<Pump*>(pump_)] { p->open(); }, Qt::QueuedConnection);
     }
 }
