@@ -25,8 +25,8 @@ bool onStage(const DisplayObject* d, const DisplayObject* root)
 
 } // namespace
 
-ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOptions options)
-    : movie_(std::move(movie)), options_(std::move(options))
+ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOptions options, swf::AudioEvents* audio)
+    : movie_(std::move(movie)), options_(std::move(options)), audio_(audio)
 {
     root_ = std::make_shared<DisplayObject>();
     root_->frame = -1;
@@ -87,6 +87,10 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
         rt_->timeSource = TimeSource::Virtual;
         rt_->virtualMs = 0;
     }
+    rt_->stopSounds = [this] {
+        if (audio_)
+            audio_->stopAll();
+    };
     rt_->clipObject(root_.get());
     enterFrame(root_.get(), 0);
     runQueue();
@@ -134,6 +138,10 @@ void ScriptedMovie::enterFrame(DisplayObject* clip, int frame, bool queueActions
     if (queueActions)
         queueFrameActions(clip, frame);
     clip->frame = frame;
+    if (audio_) {
+        const swf::TimelineId id = clip == root_.get() ? swf::TimelineId{} : swf::TimelineId{clip->characterId, clip->serial};
+        swf::PlayFrameSounds(*tl, id, frame, *audio_);
+    }
     applyTags(clip, frame);
 }
 
@@ -810,8 +818,8 @@ Qt::CursorShape ScriptedMovie::cursor() const
 
 swf::MovieRuntimeFactory ScriptedMovies(ScriptOptions options)
 {
-    return [options](std::shared_ptr<const swf::Movie> movie) -> std::unique_ptr<swf::MovieRuntime> {
-        return std::make_unique<ScriptedMovie>(std::move(movie), options);
+    return [options](std::shared_ptr<const swf::Movie> movie, swf::AudioEvents* audio) -> std::unique_ptr<swf::MovieRuntime> {
+        return std::make_unique<ScriptedMovie>(std::move(movie), options, audio);
     };
 }
 

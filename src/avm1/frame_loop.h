@@ -10,6 +10,7 @@
 
 #include "avm1/runtime.h"
 #include "swf/player.h"
+#include "swf/sound_events.h"
 
 #include <deque>
 #include <set>
@@ -31,7 +32,7 @@ struct ScriptOptions {
 
 class ScriptedMovie : public swf::MovieRuntime {
 public:
-    ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOptions options = {});
+    ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOptions options = {}, swf::AudioEvents* audio = nullptr);
     ~ScriptedMovie() override;
 
     void advance() override;
@@ -92,6 +93,7 @@ private:
     quint64 serial_ = 0;
     int placementBudget_ = 200000;
     ScriptOptions options_;
+    swf::AudioEvents* audio_ = nullptr;   // sounds of the frames played
     // Input state.
     std::weak_ptr<swf::DisplayObject> hover_, pressed_;
     bool userEvent_ = false;

@@ -492,7 +492,9 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             if (auto* d = rt.displayOf(a.target)) d->playing = false;
             break;
         case 0x08: break;   // ToggleQuality
-        case 0x09: break;   // StopSounds
+        case 0x09:          // StopSounds
+            if (rt.stopSounds) rt.stopSounds();
+            break;
         case 0x81: {        // GotoFrame
             const int f = r.u16();
             if (auto* d = rt.displayOf(a.target))

@@ -160,6 +160,7 @@ public:
     std::function<void(swf::DisplayObject*)> removeChild;
     std::function<swf::DisplayObject*(swf::DisplayObject* src, const QString& name, int depth)> duplicateClip;
     std::function<void(const QString& url, const QString& target)> openUrl;
+    std::function<void()> stopSounds;
 
     // --- Time ---
     double nowMs() const;

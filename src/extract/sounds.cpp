@@ -351,15 +351,14 @@ private:
     OutputFile stream_;
 };
 
-// The movie's file name cut before its first '.'.
-QString baseName(const QString& moviePath)
+} // namespace
+
+QString SoundFileBaseName(const QString& moviePath)
 {
     const QString name = QFileInfo(moviePath).fileName();
     const qsizetype dot = name.indexOf(u'.');
     return dot < 0 ? name : name.left(dot);
 }
-
-} // namespace
 
 SoundExtractionResult ExtractSwfSounds(const QString& moviePath, const QString& outputFolder,
                                        const SoundExtractionOptions& options)
@@ -422,7 +421,7 @@ SoundExtractionResult ExtractSwfSounds(const QString& moviePath, const QString& 
     if (!reader.skip(rectBytes - 1 + 4))
         return result;
 
-    SoundWalk walk(reader, outputFolder, baseName(moviePath), file.get());
+    SoundWalk walk(reader, outputFolder, SoundFileBaseName(moviePath), file.get());
     result.complete = walk.run();
     result.written = walk.written;
     return result;

@@ -40,6 +40,10 @@ struct SoundExtractionResult {
 // before stay.
 //
 // Memory use is bounded whatever the movie's size.
+// The base of the sound files' names: the movie's file name cut before its
+// first '.'.
+QString SoundFileBaseName(const QString& moviePath);
+
 SoundExtractionResult ExtractSwfSounds(const QString& moviePath, const QString& outputFolder,
                                        const SoundExtractionOptions& options = {});
 

@@ -3,6 +3,9 @@
 #include "avm1/frame_loop.h"
 #include "platform/desktop.h"
 #include "platform/errors.h"
+#include "audio/render.h"
+#include "swf/movie.h"
+#include "swf/sound_events.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -31,15 +34,10 @@ constexpr ScaleName kScaleNames[] = {
 constexpr double kMinZoom = 1.0 / 4096;
 constexpr double kMaxZoom = 4096;
 
-// A movie whose header asks for no rate (or an absurd one) plays at the
-// common default of 12 frames per second, and never faster than 120.
-constexpr double kDefaultRate = 12;
-constexpr double kMaxRate = 120;
-
 } // namespace
 
 TShockwaveFlash::TShockwaveFlash(QWidget* parent)
-    : QWidget(parent)
+    : QWidget(parent), audio_(std::make_unique<audio::AudioOutput>())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -50,7 +48,20 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent)
     connect(&playTimer_, &QTimer::timeout, this, Guarded([this] { playClockTick(); }));
 }
 
-TShockwaveFlash::~TShockwaveFlash() = default;
+TShockwaveFlash::~TShockwaveFlash()
+{
+    // The player goes before the sound it tells.
+    player_ = swf::Player();
+    audio_->setMovie(nullptr);
+}
+
+void TShockwaveFlash::SetAudioForTesting(std::unique_ptr<audio::PlayerAudio> audio)
+{
+    player_.setAudioEvents(audio.get());
+    audio_->setMovie(nullptr);
+    audio_ = std::move(audio);
+    audio_->setMovie(movie_);
+}
 
 void TShockwaveFlash::SetMovie(const QString& path)
 {
@@ -61,6 +72,8 @@ void TShockwaveFlash::SetMovie(const QString& path)
     if (path.trimmed().isEmpty()) {
         // Releases the movie (the engine holds no file open in any case).
         player_ = swf::Player();
+        movie_.reset();
+        audio_->setMovie(nullptr);
         loaded_ = false;
         update();
         return;
@@ -73,11 +86,15 @@ void TShockwaveFlash::SetMovie(const QString& path)
         // broken file does.
         movie.reset();
     }
+    // The movie before falls silent; the new one's first frame is heard.
+    player_ = swf::Player();
+    movie_ = movie;
+    audio_->setMovie(movie);
     avm1::ScriptOptions scripts;
     scripts.moviePath = path;
     // Pages and mail addresses a movie opens in answer to a click or key.
     scripts.openExternal = [](const QString& url) { desktop().openUrl(QUrl(url)); };
-    player_ = movie ? swf::Player(movie, avm1::ScriptedMovies(scripts)) : swf::Player();
+    player_ = movie ? swf::Player(movie, avm1::ScriptedMovies(scripts), audio_.get()) : swf::Player();
     loaded_ = movie != nullptr;
     updateCursor();
     update();
@@ -139,7 +156,22 @@ void TShockwaveFlash::showFrame(int frame)
         requestedFrame_.reset();
     else
         requestedFrame_ = frame;
+    // A stream playing on (a rewind while playing) starts again at the
+    // new frame's sound.
+    if (playing_ && real != current) {
+        audio_->stopStreams();
+        playStreamAtFrame();
+    }
     update();
+}
+
+void TShockwaveFlash::playStreamAtFrame()
+{
+    if (!movie_)
+        return;
+    const swf::FrameSounds sounds = swf::FrameSoundEvents(movie_->root, player_.currentFrame());
+    if (sounds.stream >= 0)
+        audio_->streamBlock(swf::TimelineId{}, sounds.stream, sounds.block);
 }
 
 void TShockwaveFlash::SetFrameNum(int frame)
@@ -157,6 +189,7 @@ void TShockwaveFlash::Play()
 void TShockwaveFlash::Stop()
 {
     setPlaying(false);
+    audio_->stopAll();
 }
 
 void TShockwaveFlash::Forward()
@@ -403,10 +436,7 @@ void TShockwaveFlash::inputMethodEvent(QInputMethodEvent* event)
 
 double TShockwaveFlash::framePeriod() const
 {
-    double rate = loaded_ ? player_.info().frameRate : 0;
-    if (!(rate > 0) || !std::isfinite(rate))
-        rate = kDefaultRate;
-    return 1000.0 / std::min(rate, kMaxRate);
+    return 1000.0 / audio::PlayedFrameRate(loaded_ ? player_.info().frameRate : 0);
 }
 
 int TShockwaveFlash::FrameInterval() const
@@ -423,8 +453,12 @@ void TShockwaveFlash::setPlaying(bool playing)
         playClock_.start();
         nextFrameDue_ = framePeriod();
         playTimer_.start(FrameInterval());
+        playing_ = true;
+        playStreamAtFrame();   // the stream sound resumes at the frame's position
     } else if (!playing) {
         playTimer_.stop();
+        if (playing_)
+            audio_->stopStreams();
     }
     playing_ = playing;
 }
@@ -455,9 +489,14 @@ void TShockwaveFlash::PlayTimerTick()
     }
     const int current = player_.currentFrame();
     requestedFrame_.reset();
-    if (current + 1 < total || loop_) {
-        player_.advance(1);    // as the Flash Player plays: loops at the end, sprites run on
-    } else {
+    // While the root's stream sound plays, the frames follow its clock:
+    // several at once when the picture fell behind, none while it is ahead.
+    int frames = audio::FramesToAdvance(movie_ ? audio_->rootStreamFrame(movie_->root) : std::nullopt, current);
+    if (!loop_)
+        frames = std::min(frames, total - 1 - current);
+    if (frames > 0) {
+        player_.advance(frames);   // as the Flash Player plays: loops at the end, sprites run on
+    } else if (current + 1 >= total && !loop_) {
         setPlaying(false);
     }
     update();

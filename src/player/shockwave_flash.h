@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/output.h"
 #include "swf/player.h"
 
 #include <QColor>
@@ -89,6 +90,12 @@ public:
 
     // The movie's scripts, when it has any and they run (for tests).
     swf::MovieRuntime* Scripts() const { return player_.scripts(); }
+    // The sound the control plays through; tests put a recording one in.
+    // Stepping, going to a frame and the fixed rates play no sound; Play
+    // starts the stream sound at the frame's position, Stop silences
+    // everything. While the root timeline's stream sound plays, the play
+    // timer follows the sound's clock.
+    void SetAudioForTesting(std::unique_ptr<audio::PlayerAudio> audio);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -111,7 +118,10 @@ private:
     void playClockTick();
     double framePeriod() const;   // milliseconds
     void showFrame(int frame);
+    void playStreamAtFrame();
 
+    std::unique_ptr<audio::PlayerAudio> audio_;
+    std::shared_ptr<const swf::Movie> movie_;
     swf::Player player_;
     bool loaded_ = false;
     QString moviePath_;

@@ -8,6 +8,7 @@
 // code hold on to objects, not to places in a list.
 
 #include "swf/movie.h"
+#include "swf/sound_events.h"
 
 #include <memory>
 
@@ -80,11 +81,15 @@ public:
     void tick(const Timeline& timeline, int& frame, DisplayList& list);
     // Applies frame `index` of the timeline's tags to the list.
     void runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed);
+    // Sound: when set, each frame a timeline enters is told to the sink.
+    void setAudioEvents(AudioEvents* sink) { sounds_ = sink; }
 
 private:
     void place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed);
     void instantiate(DisplayObject& o);
     const Movie& movie_;
+    AudioEvents* sounds_ = nullptr;   // sound
+    TimelineId timeline_;             // sound: the timeline being run
     int depthGuard_ = 0;
     // Hostile files can nest sprites to build huge trees; a runner creates
     // at most this many objects (swf/limits.h).

@@ -763,4 +763,30 @@ PlaceObject ReadPlaceObject(const Tag& tag, int swfVersion)
     return p;
 }
 
+SoundInfo ReadSoundInfo(Reader& r)
+{
+    SoundInfo info;
+    const uint8_t flags = r.u8();
+    info.syncStop = flags & 0x20;
+    info.syncNoMultiple = flags & 0x10;
+    if (flags & 0x01)
+        info.inPoint = r.u32();
+    if (flags & 0x02)
+        info.outPoint = r.u32();
+    if (flags & 0x04)
+        info.loops = r.u16();
+    if (flags & 0x08) {
+        const int count = r.u8();
+        for (int i = 0; i < count && !r.failed(); ++i) {
+            SoundEnvelopePoint e;
+            e.position44 = r.u32();
+            e.left = r.u16();
+            e.right = r.u16();
+            if (!r.failed())
+                info.envelope.push_back(e);
+        }
+    }
+    return info;
+}
+
 } // namespace plovex::swf

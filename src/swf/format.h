@@ -278,4 +278,24 @@ struct RemoveObject {
     std::optional<int> characterId;
 };
 
+// How an event sound is started (StartSound, StartSound2, DefineButtonSound).
+struct SoundEnvelopePoint {
+    quint32 position44 = 0;        // in 44.1 kHz samples from the sound's start
+    int left = 32768, right = 32768;   // 0..32768
+};
+struct SoundInfo {
+    bool syncStop = false;         // stops the sound's playing instances, starts nothing
+    bool syncNoMultiple = false;   // starts nothing while the sound already plays
+    std::optional<quint32> inPoint, outPoint;   // in the sound's own samples
+    std::optional<int> loops;      // times the sound plays
+    std::vector<SoundEnvelopePoint> envelope;
+};
+SoundInfo ReadSoundInfo(Reader& r);
+
+struct SoundStart {
+    int soundId = 0;
+    QString className;             // StartSound2 names its sound by class
+    SoundInfo info;
+};
+
 } // namespace plovex::swf

@@ -407,6 +407,7 @@ private:
             movie.cutShort << what;
     }
     std::unordered_map<int, FontCharacter*> fonts;
+    std::unordered_map<int, ButtonCharacter*> buttons;
 
     // Returns false when the id was taken: the first definition of an id
     // wins, as in the Flash Player, and the new one is dropped.
@@ -428,6 +429,7 @@ private:
     void defineVideo(const Tag& t);
     void videoFrame(const Tag& t);
     void defineSound(const Tag& t);
+    void defineButtonSound(const Tag& t);
     int version() const { return movie.info.version; }
 };
 
@@ -900,7 +902,28 @@ void Loader::defineButton(const Tag& t)
         movie.hasScripts = true;
     std::stable_sort(c->records.begin(), c->records.end(),
                      [](const ButtonRecord& a, const ButtonRecord& b) { return a.depth < b.depth; });
-    define(id, c);
+    ButtonCharacter* raw = c.get();
+    if (define(id, c))
+        buttons.emplace(id, raw);
+}
+
+void Loader::defineButtonSound(const Tag& t)
+{
+    Reader r(t.data);
+    const auto it = buttons.find(r.u16());
+    if (it == buttons.end())
+        return;
+    for (auto& sound : it->second->sounds) {
+        const int id = r.u16();
+        if (r.failed())
+            break;
+        if (id == 0)
+            continue;
+        SoundStart s;
+        s.soundId = id;
+        s.info = ReadSoundInfo(r);
+        sound = s;
+    }
 }
 
 void Loader::defineVideo(const Tag& t)
@@ -948,7 +971,9 @@ void Loader::defineSound(const Tag& t)
 void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
 {
     Frame frame;
-    SoundStream* stream = nullptr;
+    // The stream of this timeline, as an index: a sprite's own head, met
+    // while this timeline is read, adds to the same vector.
+    int stream = -1;
     for (const Tag& t : tags) {
         // Frames and control tags are kept in memory for the whole run;
         // past their limits the timeline ends where it is.
@@ -1100,13 +1125,38 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             s.is16Bit = r.flag();
             s.stereo = r.flag();
             s.samplesPerBlock = r.u16();
+            if (s.format == 2)
+                s.latencySeek = r.s16();
             movie.streams.push_back(s);
-            stream = &movie.streams.back();
+            stream = int(movie.streams.size()) - 1;
             break;
         }
         case kSoundStreamBlock:
-            if (stream)
-                stream->blocks.push_back(t.data);
+            // A block before any head has no format to be played by.
+            if (stream >= 0) {
+                auto& blocks = movie.streams[size_t(stream)].blocks;
+                blocks.push_back(t.data);
+                frame.stream = stream;
+                frame.streamBlock = int(blocks.size()) - 1;
+            }
+            break;
+        case kStartSound:
+        case kStartSound2: {
+            Reader r(t.data);
+            SoundStart s;
+            if (t.code == kStartSound) {
+                s.soundId = r.u16();
+            } else {
+                r.utf8 = true;
+                s.className = r.string();
+            }
+            s.info = ReadSoundInfo(r);
+            if (s.soundId != 0 || !s.className.isEmpty())
+                frame.sounds.push_back(std::move(s));
+            break;
+        }
+        case kDefineButtonSound:
+            if (nesting == 0) defineButtonSound(t);
             break;
         case kDefineSprite:
             if (nesting == 0) {
@@ -1131,7 +1181,7 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             break;
     }
     // Control tags after the last ShowFrame still belong to a frame.
-    if (!frame.tags.empty())
+    if (!frame.tags.empty() || !frame.sounds.empty() || frame.streamBlock >= 0)
         timeline.frames.push_back(std::move(frame));
 }
 

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <functional>
+#include <array>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -33,6 +34,12 @@ struct Frame {
     QString label;
     std::vector<ActionCode> actions;        // DoAction, in file order
     std::vector<InitAction> initActions;    // DoInitAction, in file order
+    // Sounds: the event sounds the frame starts, in tag order, and the
+    // stream block it carries (an index into Movie::streams and into that
+    // stream's blocks; -1 when none).
+    std::vector<SoundStart> sounds;
+    int stream = -1;
+    int streamBlock = -1;
 };
 
 struct Timeline {
@@ -199,6 +206,10 @@ struct ButtonCharacter final : Character {
     std::vector<ButtonRecord> records;   // sorted by depth
     std::vector<ButtonAction> actions;
     bool trackAsMenu = false;
+    // DefineButtonSound, by transition: over to up, up to over, over to
+    // down, down to over.
+    enum SoundTransition { OverUpToIdle, IdleToOverUp, OverUpToOverDown, OverDownToOverUp };
+    std::array<std::optional<SoundStart>, 4> sounds;
 };
 
 struct VideoCharacter final : Character {
@@ -222,6 +233,7 @@ struct SoundStream {
     int format = 0, rate = 0;
     bool is16Bit = false, stereo = false;
     int samplesPerBlock = 0;
+    int latencySeek = 0;        // MP3: samples the decoder's delay adds at the start
     std::vector<QByteArray> blocks;
 };
 

@@ -2,6 +2,7 @@
 
 #include "swf/display.h"
 #include "swf/render.h"
+#include "swf/sound_events.h"
 
 #include <QPainter>
 
@@ -49,7 +50,10 @@ void TimelineRunner::instantiate(DisplayObject& o)
         return;
     --budget_;
     ++depthGuard_;
+    const TimelineId parent = timeline_;   // sound
+    timeline_ = {o.characterId, ChildInstanceKey(parent.instance, o.depth, o.characterId)};
     runFrame(sprite->timeline, 0, o.children, nullptr);
+    timeline_ = parent;
     o.frame = 0;
     --depthGuard_;
 }
@@ -111,6 +115,8 @@ void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& 
 {
     if (index < 0 || size_t(index) >= timeline.frames.size())
         return;
+    if (sounds_)   // sound
+        PlayFrameSounds(timeline, timeline_, index, *sounds_);
     for (const ControlTag& tag : timeline.frames[size_t(index)].tags) {
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
             place(*p, index, list, placed);
@@ -128,8 +134,12 @@ void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& lis
     if (++depthGuard_ <= kMaxSpriteNesting) {
         for (const DisplayPtr& o : list)
             if (o->frame >= 0)
-                if (const auto* s = movie_.get<SpriteCharacter>(o->characterId))
+                if (const auto* s = movie_.get<SpriteCharacter>(o->characterId)) {
+                    const TimelineId parent = timeline_;   // sound
+                    timeline_ = {o->characterId, ChildInstanceKey(parent.instance, o->depth, o->characterId)};
                     tick(s->timeline, o->frame, o->children);
+                    timeline_ = parent;
+                }
     }
     --depthGuard_;
     const int count = int(timeline.frames.size());
@@ -206,6 +216,10 @@ struct Player::State {
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
     std::unique_ptr<MovieRuntime> scripts;
+    // Sound: frames that are played (not those rebuilt by seeking) are
+    // told to this sink.
+    AudioEvents* audio = nullptr;
+    bool sounding = false;
 
     int count() const { return movie ? int(movie->root.frames.size()) : 0; }
 
@@ -219,6 +233,8 @@ struct Player::State {
     void step()
     {
         TimelineRunner runner(*movie);
+        if (sounding)   // sound
+            runner.setAudioEvents(audio);
         runner.tick(movie->root, frame, list);
         if (canonical && frame > 0 && frame % 16 == 0 && !snapshots.count(frame) && snapshotObjects < 200000) {
             snapshots.emplace(frame, CloneList(list));
@@ -254,20 +270,40 @@ Player::Player(std::shared_ptr<const Movie> movie) : state_(std::make_unique<Sta
         state_->goTo(0);
 }
 
-Player::Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts) : state_(std::make_unique<State>())
+Player::Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts, AudioEvents* audio)
+    : state_(std::make_unique<State>())
 {
     state_->movie = std::move(movie);
+    state_->audio = audio;
     if (!state_->movie || state_->count() == 0)
         return;
     if (scripts && state_->movie->hasScripts && !state_->movie->avm2)
-        state_->scripts = scripts(state_->movie);
-    if (!state_->scripts)
+        state_->scripts = scripts(state_->movie, audio);
+    if (!state_->scripts) {
+        state_->sounding = audio != nullptr;   // sound: the first frame is played, so heard
         state_->goTo(0);
+        state_->sounding = false;
+    }
 }
 
 MovieRuntime* Player::scripts() const
 {
     return state_->scripts.get();
+}
+
+Player::Player(std::shared_ptr<const Movie> movie, AudioEvents* audio) : state_(std::make_unique<State>())
+{
+    state_->movie = std::move(movie);
+    state_->audio = audio;
+    state_->sounding = audio != nullptr;   // sound: the first frame is played, so heard
+    if (state_->movie && state_->count() > 0)
+        state_->goTo(0);
+    state_->sounding = false;
+}
+
+void Player::setAudioEvents(AudioEvents* audio)
+{
+    state_->audio = audio;
 }
 
 Player::~Player() = default;
@@ -318,11 +354,13 @@ void Player::advance(int frames)
             s.scripts->advance();
         return;
     }
+    s.sounding = s.audio != nullptr;   // sound: played frames are heard
     for (int i = 0; i < frames; ++i) {
         if (s.frame + 1 >= s.count())
             s.canonical = false;
         s.step();
     }
+    s.sounding = false;
 }
 
 QColor Player::backgroundColor() const

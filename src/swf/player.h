@@ -52,7 +52,11 @@ public:
     virtual Qt::CursorShape cursor() const = 0;
     virtual bool mouseHidden() const = 0;
 };
-using MovieRuntimeFactory = std::function<std::unique_ptr<MovieRuntime>(std::shared_ptr<const Movie>)>;
+class AudioEvents;
+// Makes the runtime of a scripted movie; its frames' sounds go to the
+// audio sink when there is one.
+using MovieRuntimeFactory =
+    std::function<std::unique_ptr<MovieRuntime>(std::shared_ptr<const Movie>, AudioEvents* audio)>;
 
 // Loading never throws and never reads past the bytes given; a file that is
 // not a movie, or is cut short, yields an empty (or partial) movie.
@@ -77,7 +81,12 @@ public:
     explicit Player(std::shared_ptr<const Movie> movie);
     // Runs the movie's scripts through a runtime from `scripts` when the
     // movie has any.
-    Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts);
+    Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& scripts, AudioEvents* audio = nullptr);
+    // The same, telling `audio` the sounds of every frame that is played
+    // (the first one, and each one advance() enters; not those that
+    // gotoFrame() or nextFrame() rebuild). See sound_events.h.
+    Player(std::shared_ptr<const Movie> movie, AudioEvents* audio);
+    void setAudioEvents(AudioEvents* audio);
     ~Player();
     Player(Player&&) noexcept;
     Player& operator=(Player&&) noexcept;

@@ -1047,7 +1047,7 @@ void SwfWriter::defineSound(int id, int format, int rate, bool is16Bit, bool ste
     tag(kDefineSound, w.data());
 }
 
-void SwfWriter::soundStreamHead(int format, int rate, bool is16Bit, bool stereo, int samplesPerBlock, bool head2)
+void TagStream::soundStreamHead(int format, int rate, bool is16Bit, bool stereo, int samplesPerBlock, bool head2)
 {
     BitWriter w;
     // Playback settings, then the stream's own settings.
@@ -1065,7 +1065,42 @@ void SwfWriter::soundStreamHead(int format, int rate, bool is16Bit, bool stereo,
     tag(head2 ? kSoundStreamHead2 : kSoundStreamHead, w.data());
 }
 
-void SwfWriter::soundStreamBlock(const QByteArray& data)
+QByteArray EncodeSoundInfo(const SoundInfo& info)
+{
+    BitWriter w;
+    w.ub(0, 2);
+    w.ub(info.syncStop, 1);
+    w.ub(info.syncNoMultiple, 1);
+    w.ub(!info.envelope.empty(), 1);
+    w.ub(info.loops.has_value(), 1);
+    w.ub(info.outPoint.has_value(), 1);
+    w.ub(info.inPoint.has_value(), 1);
+    if (info.inPoint)
+        w.u32(*info.inPoint);
+    if (info.outPoint)
+        w.u32(*info.outPoint);
+    if (info.loops)
+        w.u16(uint16_t(*info.loops));
+    if (!info.envelope.empty()) {
+        w.u8(uint8_t(info.envelope.size()));
+        for (const SoundEnvelopePoint& e : info.envelope) {
+            w.u32(e.position44);
+            w.u16(uint16_t(e.left));
+            w.u16(uint16_t(e.right));
+        }
+    }
+    return w.data();
+}
+
+void TagStream::startSound(int soundId, const SoundInfo& info)
+{
+    BitWriter w;
+    w.u16(uint16_t(soundId));
+    w.bytes(EncodeSoundInfo(info));
+    tag(kStartSound, w.data());
+}
+
+void TagStream::soundStreamBlock(const QByteArray& data)
 {
     tag(kSoundStreamBlock, data);
 }

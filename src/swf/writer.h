@@ -94,6 +94,7 @@ QByteArray EncodeShape(const ShapeData& s, int shapeVersion);   // styles and re
 QByteArray EncodeFillStyle(const FillStyle& f, int shapeVersion);
 QByteArray EncodePlaceObject(const PlaceObject& p);            // PlaceObject2 or 3 by p.version
 QByteArray EncodeFilters(const std::vector<Filter>& filters);
+QByteArray EncodeSoundInfo(const SoundInfo& info);
 
 // Action bytes (DoAction, button and clip actions), written the way the
 // Flash authoring tool writes them.
@@ -147,6 +148,12 @@ public:
     void removeObject(int characterId, int depth);
     void doAction(const ActionWriter& actions);
     void doInitAction(int spriteId, const ActionWriter& actions);
+    // A stream sound's head and blocks, of the movie or of a sprite.
+    void soundStreamHead(int format, int rate, bool is16Bit, bool stereo, int samplesPerBlock,
+                         bool head2 = false);
+    void soundStreamBlock(const QByteArray& data);
+    // StartSound of an event sound defined before.
+    void startSound(int soundId, const SoundInfo& info = {});
     // One encoded picture of a video stream (VideoFrame).
     void videoFrame(int streamId, int frameNum, const QByteArray& data);
     int frames() const { return frames_; }
@@ -183,9 +190,6 @@ public:
     // rate 0..3 (5.5, 11, 22, 44 kHz).
     void defineSound(int id, int format, int rate, bool is16Bit, bool stereo, quint32 sampleCount,
                      const QByteArray& data);
-    void soundStreamHead(int format, int rate, bool is16Bit, bool stereo, int samplesPerBlock,
-                         bool head2 = false);
-    void soundStreamBlock(const QByteArray& data);
     // DefineVideoStream: codec 2 Sorenson H.263, 3 screen video, 4 VP6,
     // 5 VP6 with alpha, 6 screen video 2; deblocking 0..7 as in the file.
     void defineVideoStream(int id, int frameCount, int width, int height, int codec, bool smoothing = false,

@@ -387,4 +387,99 @@ TEST(SwfDamaged, DuplicateFontIdsKeepTheFirstFont)
     EXPECT_EQ(font->glyphIndex('B'), 1);
 }
 
+// Each frame records the sounds it starts and the stream block it carries;
+// a sprite's stream, read between the movie's head and its blocks, does not
+// disturb the movie's own; a block before any head is dropped.
+TEST(Format, FramesRecordTheirSoundEvents)
+{
+    SwfWriter w;
+    w.soundStreamBlock(QByteArray(8, 'x'));   // before any head
+    w.defineSound(3, 3, 3, true, false, 4, QByteArray(8, '\0'));
+    w.soundStreamHead(3, 3, true, false, 4);
+    w.soundStreamBlock(QByteArray(8, 'a'));
+    SoundInfo info;
+    info.syncNoMultiple = true;
+    info.inPoint = 5;
+    info.outPoint = 900;
+    info.loops = 3;
+    info.envelope = {{0, 0, 32768}, {4410, 32768, 100}};
+    w.startSound(3, info);
+    w.showFrame();
+    TagStream sprite;
+    sprite.soundStreamHead(3, 1, true, true, 4);
+    sprite.soundStreamBlock(QByteArray(16, 's'));
+    sprite.showFrame();
+    w.defineSprite(9, sprite);
+    w.showFrame();   // no sound
+    w.soundStreamBlock(QByteArray(8, 'b'));
+    w.startSound(3, SoundInfo{.syncStop = true});
+    w.showFrame();
+    const auto movie = LoadMovie(w.finish());
+    ASSERT_EQ(movie->root.frames.size(), 3u);
+    ASSERT_EQ(movie->streams.size(), 2u);
+    const Frame& f0 = movie->root.frames[0];
+    EXPECT_EQ(f0.stream, 0);
+    EXPECT_EQ(f0.streamBlock, 0);
+    ASSERT_EQ(f0.sounds.size(), 1u);
+    EXPECT_EQ(f0.sounds[0].soundId, 3);
+    const SoundInfo& got = f0.sounds[0].info;
+    EXPECT_TRUE(got.syncNoMultiple);
+    EXPECT_FALSE(got.syncStop);
+    EXPECT_EQ(got.inPoint, 5u);
+    EXPECT_EQ(got.outPoint, 900u);
+    EXPECT_EQ(got.loops, 3);
+    ASSERT_EQ(got.envelope.size(), 2u);
+    EXPECT_EQ(got.envelope[1].position44, 4410u);
+    EXPECT_EQ(got.envelope[1].left, 32768);
+    EXPECT_EQ(got.envelope[1].right, 100);
+    EXPECT_EQ(movie->root.frames[1].streamBlock, -1);
+    EXPECT_TRUE(movie->root.frames[1].sounds.empty());
+    EXPECT_EQ(movie->root.frames[2].stream, 0);
+    EXPECT_EQ(movie->root.frames[2].streamBlock, 1);
+    ASSERT_EQ(movie->root.frames[2].sounds.size(), 1u);
+    EXPECT_TRUE(movie->root.frames[2].sounds[0].info.syncStop);
+    EXPECT_EQ(movie->streams[0].blocks, (std::vector<QByteArray>{QByteArray(8, 'a'), QByteArray(8, 'b')}));
+    const auto* s = movie->get<SpriteCharacter>(9);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->timeline.frames[0].stream, 1);
+    EXPECT_EQ(s->timeline.frames[0].streamBlock, 0);
+    EXPECT_EQ(movie->streams[1].blocks.size(), 1u);
+}
+
+// DefineButtonSound gives a button its four transition sounds; one for an
+// unknown button is ignored, a cut tag keeps what it read.
+TEST(Format, ButtonSoundsBelongToTheirButton)
+{
+    SwfWriter w;
+    BitWriter button;
+    button.u16(4);
+    button.u8(0);   // DefineButton2 flags
+    button.u16(0);  // no actions
+    button.u8(0);   // no records
+    w.tag(kDefineButton2, button.data());
+    BitWriter sounds;
+    sounds.u16(4);
+    sounds.u16(0);                     // over to up: none
+    sounds.u16(7);                     // up to over
+    sounds.bytes(EncodeSoundInfo(SoundInfo{.loops = 2}));
+    sounds.u16(8);                     // over to down
+    sounds.bytes(EncodeSoundInfo(SoundInfo{}));
+    w.tag(kDefineButtonSound, sounds.data().left(sounds.data().size()));   // down to over missing: cut
+    BitWriter other;
+    other.u16(99);
+    other.u16(7);
+    w.tag(kDefineButtonSound, other.data());
+    w.showFrame();
+    const auto movie = LoadMovie(w.finish());
+    const auto* b = movie->get<ButtonCharacter>(4);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->sounds[ButtonCharacter::OverUpToIdle].has_value());
+    ASSERT_TRUE(b->sounds[ButtonCharacter::IdleToOverUp].has_value());
+    EXPECT_EQ(b->sounds[ButtonCharacter::IdleToOverUp]->soundId, 7);
+    EXPECT_EQ(b->sounds[ButtonCharacter::IdleToOverUp]->info.loops, 2);
+    ASSERT_TRUE(b->sounds[ButtonCharacter::OverUpToOverDown].has_value());
+    EXPECT_EQ(b->sounds[ButtonCharacter::OverUpToOverDown]->soundId, 8);
+    EXPECT_FALSE(b->sounds[ButtonCharacter::OverDownToOverUp].has_value());
+}
+
 } // namespace

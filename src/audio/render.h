@@ -1,0 +1,32 @@
+#pragma once
+
+// The movie's sound track without a device: the same frame loop and mixer
+// calls the player makes while it plays, run as fast as the machine goes.
+
+#include "audio/mixer.h"
+#include "swf/player.h"
+
+#include <QByteArray>
+#include <optional>
+
+namespace plovex::audio {
+
+// The rate a movie is played at: its header's, 12 frames a second when the
+// header gives none (or nonsense), never more than 120.
+double PlayedFrameRate(double headerRate);
+
+// How many frames a playing root timeline moves on at one of its ticks:
+// one at its own rate; while its stream sound plays, as many as make it
+// show the frame whose sound is heard (frames are dropped to keep up; none
+// while the sound is behind).
+int FramesToAdvance(std::optional<int> streamFrame, int currentFrame);
+
+// The mixed track of `outputFrames` frames at 44.1 kHz: the movie plays
+// from its first frame at its own rate, looping at its end, its root
+// timeline following its stream sound as the player's does.
+Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames);
+
+// A 44.1 kHz 16-bit stereo RIFF WAVE file of the samples.
+QByteArray WavFile(const Pcm& pcm);
+
+} // namespace plovex::audio
