@@ -204,7 +204,8 @@ DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObjec
         if (p.blendMode) o->blendMode = *p.blendMode;
         if (p.cacheAsBitmap) o->cacheAsBitmap = *p.cacheAsBitmap;
         if (p.visible) o->visible = *p.visible;
-        if (!p.name && movie_->get<swf::SpriteCharacter>(o->characterId))
+        // Every unnamed object gets the next "instanceN" name.
+        if (!p.name)
             o->name = QStringLiteral("instance%1").arg(++rt_->instanceCounter);
         initialize(o);
         return o;

@@ -107,6 +107,14 @@ Value Object::get(Activation& a, const QString& name)
         }
         o = o->proto_;
     }
+    // A missing property is asked of __resolve when the object has one.
+    if (name != QLatin1String("__resolve")) {
+        Property* r = lookup(a, QStringLiteral("__resolve"), nullptr);
+        if (r && !r->getter && r->value.isObject() && r->value.asObject()->isFunction()) {
+            std::vector<Value> args{Value(name)};
+            return a.rt.call(a, r->value, Value(this), args);
+        }
+    }
     return Value();
 }
 

@@ -90,5 +90,10 @@ inline constexpr int kMaxObjectsCreatedPerFrame = 200000;
 // are not applied. Three blurs at the highest quality fit.
 inline constexpr int kMaxConvolutionSide = 15;
 inline constexpr int kMaxFilterPassesPerObject = 45;
+// Filter work one picture may do, in layer pixels times filter passes: a
+// full-screen layer through a dozen blurs of fifteen passes fits; beyond
+// it, objects are drawn without their filters, as the Flash Player leaves
+// out filters that would take too long.
+inline constexpr qint64 kMaxFilterWorkPerPicture = 400'000'000;
 
 } // namespace plovex::swf

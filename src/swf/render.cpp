@@ -457,6 +457,7 @@ private:
     int layerDepth_ = 0;
     static constexpr int kMaxObjects = kMaxDrawnObjects;
     int drawn_ = 0;
+    qint64 filterWork_ = 0;   // filter work done for this picture
     int spriteBudget_ = 20000;              // sprites the buttons' own timelines may create
     std::vector<const Character*> buttons_;  // the buttons being drawn, outermost first
     // Measuring a button walks its records the way drawing does, with the
@@ -744,8 +745,15 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         if (const QImage* done = cache_.findFiltered(key)) {
             layer = *done;
         } else {
-            ApplyFilters(layer, *o.filters, viewScale_);
-            cache_.storeFiltered(key, layer);
+            qint64 passes = 0;
+            for (const Filter& f : *o.filters)
+                passes += std::max(1, f.passes);
+            const qint64 work = qint64(layer.width()) * layer.height() * passes;
+            if (filterWork_ + work <= kMaxFilterWorkPerPicture) {
+                filterWork_ += work;
+                ApplyFilters(layer, *o.filters, viewScale_);
+                cache_.storeFiltered(key, layer);
+            }
         }
     }
     p.resetTransform();

@@ -8,6 +8,7 @@
 #include "avm1/frame_loop.h"
 #include "swf/fixtures.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 

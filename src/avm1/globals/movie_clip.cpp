@@ -168,7 +168,11 @@ void InstallMovieClip(Runtime& rt)
         if (!d || args.size() < 3 || !rt.attachChild) return Value();
         const QString id = rt.toString(a, args[0]);
         const QString name = rt.toString(a, args[1]);
-        const int depth = intOf(a, args[2]) + 16384;
+        const int scriptDepth = intOf(a, args[2]);
+        // Depths outside what the Flash Player takes attach nothing.
+        if (scriptDepth < -16384 || scriptDepth > 2130690044)
+            return Value();
+        const int depth = scriptDepth + 16384;
         int character = 0;
         const auto& ex = rt.movie().exports;
         auto it = ex.find(id);
