@@ -580,9 +580,12 @@ void InstallTransform(Geom& g, Object* pkg)
     Runtime& rt = g.rt;
     Object* p = g.transformProto;
     auto construct = [&g](Activation& a, Object*, Args& args) -> Value {
+        // Without a clip to follow there is no Transform at all.
+        Object* o = Arg(args, 0).asObject();
+        if (!o || !o->isClip())
+            return Value();
         auto* t = a.rt.make<TransformObject>(g.transformProto);
-        if (Object* o = Arg(args, 0).asObject(); o && o->isClip())
-            t->clip = static_cast<ClipObject*>(o);
+        t->clip = static_cast<ClipObject*>(o);
         return Value(t);
     };
     FunctionObject* ctor = rt.newClass(QStringLiteral("Transform"), construct, construct, p);
@@ -631,8 +634,17 @@ void InstallTransform(Geom& g, Object* pkg)
     property("concatenatedColorTransform",
              [&g](Activation& a, swf::DisplayObject* d) {
                  swf::ColorTransform c = d->colorTransform;
-                 for (swf::DisplayObject* p = d->parent; p; p = p->parent)
+                 // The player keeps combined offsets in 16 bits.
+                 auto wrap = [](double v) {
+                     return std::isfinite(v) ? double(int16_t(uint16_t(int64_t(std::floor(v)) & 0xFFFF))) : v;
+                 };
+                 for (swf::DisplayObject* p = d->parent; p; p = p->parent) {
                      c = p->colorTransform * c;
+                     c.ra = wrap(c.ra);
+                     c.ga = wrap(c.ga);
+                     c.ba = wrap(c.ba);
+                     c.aa = wrap(c.aa);
+                 }
                  return Value(NewColorTransform(a, g, c));
              },
              nullptr);
