@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <limits>
+#include <optional>
 
 // XMLNode and XML: a node tree whose links scripts read through accessors,
 // a forgiving parser that reports the player's status codes, and loads
@@ -214,6 +215,15 @@ XmlNode* Clone(Activation& a, Xml& x, XmlNode* src, bool deep, int depth = 0)
     return c;
 }
 
+// The prefix an attribute declares a namespace for: "xmlns:p" declares
+// p; "xmlns", "xmlns:" and any other name starting "xmlns" the default.
+std::optional<QString> DeclaredPrefix(const QString& attr)
+{
+    if (!attr.startsWith(QLatin1String("xmlns")))
+        return std::nullopt;
+    return attr.size() > 5 && attr[5] == QLatin1Char(':') ? attr.mid(6) : QString();
+}
+
 // Player status codes of parseXML.
 enum Status {
     kOk = 0,
@@ -353,7 +363,7 @@ void Parse(Activation& a, Xml& x, XmlNode* doc, const QString& s)
 
 // The text a load delivers: a file next to the movie, or nothing (the
 // player has no network here).
-Value LoadText(Runtime& rt, const QString& url)
+Value LoadText(Runtime& rt, const QString& url, double& bytes)
 {
     QString path;
     const QUrl u(url);
@@ -366,13 +376,14 @@ Value LoadText(Runtime& rt, const QString& url)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > Runtime::kMaxStringLength)
         return Value();
-    QByteArray bytes = f.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    return Value(QString::fromUtf8(bytes));
+    QByteArray raw = f.readAll();
+    bytes = double(raw.size());
+    if (raw.startsWith("\xEF\xBB\xBF"))
+        raw.remove(0, 3);
+    return Value(QString::fromUtf8(raw));
 }
 
-void DeliverLater(Runtime& rt, Object* target, const Value& data)
+void DeliverLater(Runtime& rt, Object* target, const Value& data, double bytes)
 {
     // Loads use negative timer ids, rising so they arrive in the order
     // asked, and leave the ids scripts see as they were.
@@ -382,11 +393,18 @@ void DeliverLater(Runtime& rt, Object* target, const Value& data)
         id = std::prev(it)->first + 1;
     if (rt.timers.count(id))
         return;
+    // On arrival the byte counts are set, then onData has the text.
     Runtime::Timer t;
     t.id = id;
-    t.callback = target;
-    t.method = QStringLiteral("onData");
-    t.args = {data};
+    t.callback = rt.newNative([target, data, bytes](Activation& a, Object*, Args&) -> Value {
+        if (data.isString()) {
+            target->define(QStringLiteral("_bytesLoaded"), Value(bytes), kDontEnum);
+            target->define(QStringLiteral("_bytesTotal"), Value(bytes), kDontEnum);
+        }
+        a.rt.callMethod(a, target, QStringLiteral("onData"), {data});
+        return Value();
+    });
+    t.thisValue = Value(target);
     t.repeat = false;
     t.next = rt.nowMs();
     rt.timers[id] = t;
@@ -466,13 +484,14 @@ void InstallXml(Runtime& rt)
             return Value::null();
         return Value(a.rt.toString(a, n->name).section(QLatin1Char(':'), -1));
     });
-    // The namespace a prefix stands for, from xmlns attributes up the tree.
+    // The namespace a prefix stands for: the first matching xmlns
+    // attribute, nearest node first.
     auto namespaceFor = [](Activation& a, XmlNode* n, const QString& prefix) -> Value {
-        const QString attr = prefix.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + prefix;
         for (XmlNode* p = n; p; p = p->parent)
             if (p->attributes)
-                if (const Property* pr = p->attributes->props().find(attr, true))
-                    return Value(a.rt.toString(a, pr->value));
+                for (const Property& pr : p->attributes->props().all())
+                    if (const auto declared = DeclaredPrefix(pr.name); declared && *declared == prefix)
+                        return Value(a.rt.toString(a, pr.value));
         return Value::null();
     };
     accessor("namespaceURI", [prefixOf, namespaceFor](Activation& a, XmlNode* n) {
@@ -489,18 +508,11 @@ void InstallXml(Runtime& rt)
         if (!n)
             return Value();
         const QString uri = a.rt.toString(a, Arg(args, 0));
-        for (XmlNode* p = n; p; p = p->parent) {
-            if (!p->attributes)
-                continue;
-            for (const Property& pr : p->attributes->props().all()) {
-                if (a.rt.toString(a, pr.value) != uri)
-                    continue;
-                if (pr.name == QLatin1String("xmlns"))
-                    return Value(QString());
-                if (pr.name.startsWith(QLatin1String("xmlns:")))
-                    return Value(pr.name.mid(6));
-            }
-        }
+        for (XmlNode* p = n; p; p = p->parent)
+            if (p->attributes)
+                for (const Property& pr : p->attributes->props().all())
+                    if (const auto declared = DeclaredPrefix(pr.name); declared && a.rt.toString(a, pr.value) == uri)
+                        return Value(*declared);
         return Value::null();
     });
 
@@ -590,10 +602,10 @@ void InstallXml(Runtime& rt)
     });
     auto startLoad = [](Activation& a, Object* target, const Value& url) {
         target->set(a, QStringLiteral("loaded"), Value(false));
-        const Value data = LoadText(a.rt, a.rt.toString(a, url));
-        if (data.isString())
-            target->define(QStringLiteral("_bytesTotal"), Value(double(data.asString().toUtf8().size())), kDontEnum);
-        DeliverLater(a.rt, target, data);
+        target->define(QStringLiteral("_bytesLoaded"), Value(0), kDontEnum);
+        double bytes = 0;
+        const Value data = LoadText(a.rt, a.rt.toString(a, url), bytes);
+        DeliverLater(a.rt, target, data, bytes);
     };
     xp->defineNative(rt, QStringLiteral("load"), [startLoad](Activation& a, Object* self, Args& args) -> Value {
         if (args.empty())
