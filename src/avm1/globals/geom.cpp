@@ -40,6 +40,46 @@ public:
     double v[8] = {1, 1, 1, 1, 0, 0, 0, 0};
 };
 
+const QString kColorSlot = QStringLiteral("__colorTransform");
+
+// The numbers of a ColorTransform, or of an object whose constructor
+// called ColorTransform's as its super constructor.
+ColorTransformObject* ColorData(Object* o)
+{
+    if (auto* c = dynamic_cast<ColorTransformObject*>(o))
+        return c;
+    if (const Property* p = o ? o->props().find(kColorSlot, true) : nullptr)
+        return dynamic_cast<ColorTransformObject*>(p->value.asObject());
+    return nullptr;
+}
+
+bool Inherits(Object* o, Object* proto)
+{
+    int guard = 0;
+    for (Object* p = o ? o->proto() : nullptr; p && guard < 10000; p = p->proto(), ++guard)
+        if (p == proto)
+            return true;
+    return false;
+}
+
+// A class called as a function: from a subclass's constructor (super())
+// it fills in `this`; otherwise it makes a new object.
+NativeFunction CallOrInit(Object*& proto, NativeFunction construct)
+{
+    return [&proto, construct](Activation& a, Object* self, std::vector<Value>& args) -> Value {
+        const Value made = construct(a, self, args);
+        if (!self || !Inherits(self, proto) || ColorData(self))
+            return made;
+        Object* o = made.asObject();
+        if (dynamic_cast<ColorTransformObject*>(o))
+            self->define(kColorSlot, made, kDontEnum);
+        else if (o)
+            for (const Property& p : o->props().all())
+                self->define(p.name, p.value, p.flags);
+        return Value();
+    };
+}
+
 Value Get(Activation& a, const Value& base, const char* name)
 {
     return a.rt.getMember(a, base, QString::fromLatin1(name));
@@ -122,7 +162,7 @@ void InstallPoint(Geom& g, Object* pkg)
             return Value(NewPoint(a, g, Value(0), Value(0)));
         return Value(NewPoint(a, g, args[0], Arg(args, 1)));
     };
-    g.pointCtor = rt.newClass(QStringLiteral("Point"), construct, construct, p);
+    g.pointCtor = rt.newClass(QStringLiteral("Point"), CallOrInit(g.pointProto, construct), construct, p);
     pkg->define(QStringLiteral("Point"), Value(g.pointCtor), 0);
 
     Accessor(rt, p, QStringLiteral("length"), [](Activation& a, Object* self, Args&) -> Value {
@@ -198,7 +238,7 @@ void InstallRectangle(Geom& g, Object* pkg)
             return Value(NewRect(a, g, Value(0), Value(0), Value(0), Value(0)));
         return Value(NewRect(a, g, args[0], Arg(args, 1), Arg(args, 2), Arg(args, 3)));
     };
-    g.rectCtor = rt.newClass(QStringLiteral("Rectangle"), construct, construct, p);
+    g.rectCtor = rt.newClass(QStringLiteral("Rectangle"), CallOrInit(g.rectProto, construct), construct, p);
     pkg->define(QStringLiteral("Rectangle"), Value(g.rectCtor), 0);
 
     struct Box {
@@ -393,7 +433,7 @@ void InstallMatrix(Geom& g, Object* pkg)
         }
         return Value(m);
     };
-    g.matrixCtor = rt.newClass(QStringLiteral("Matrix"), construct, construct, p);
+    g.matrixCtor = rt.newClass(QStringLiteral("Matrix"), CallOrInit(g.matrixProto, construct), construct, p);
     pkg->define(QStringLiteral("Matrix"), Value(g.matrixCtor), 0);
 
     p->defineNative(rt, QStringLiteral("toString"), [](Activation& a, Object* self, Args&) -> Value {
@@ -483,7 +523,7 @@ void InstallColorTransform(Geom& g, Object* pkg)
             c->v[i] = a.rt.toNumber(a, args[i]);
         return Value(c);
     };
-    FunctionObject* ctor = rt.newClass(QStringLiteral("ColorTransform"), construct, construct, p);
+    FunctionObject* ctor = rt.newClass(QStringLiteral("ColorTransform"), CallOrInit(g.colorProto, construct), construct, p);
     pkg->define(QStringLiteral("ColorTransform"), Value(ctor), 0);
 
     // Listed by for-in, most recent first, as the player lists them.
@@ -492,11 +532,11 @@ void InstallColorTransform(Geom& g, Object* pkg)
     for (int i : {3, 0, 1, 2, 7, 4, 5, 6}) {
         Accessor(rt, p, QString::fromLatin1(names[i]),
                  [i](Activation&, Object* self, Args&) -> Value {
-                     auto* c = dynamic_cast<ColorTransformObject*>(self);
+                     auto* c = ColorData(self);
                      return c ? Value(c->v[i]) : Value();
                  },
                  [i](Activation& a, Object* self, Args& args) -> Value {
-                     if (auto* c = dynamic_cast<ColorTransformObject*>(self))
+                     if (auto* c = ColorData(self))
                          c->v[i] = NumArg(a, args, 0);
                      return Value();
                  },
@@ -504,14 +544,14 @@ void InstallColorTransform(Geom& g, Object* pkg)
     }
     Accessor(rt, p, QStringLiteral("rgb"),
              [](Activation&, Object* self, Args&) -> Value {
-                 auto* c = dynamic_cast<ColorTransformObject*>(self);
+                 auto* c = ColorData(self);
                  if (!c)
                      return Value();
                  auto part = [](double v) { return uint32_t(ToInt32(v)) & 0xFF; };
                  return Value(double((part(c->v[4]) << 16) | (part(c->v[5]) << 8) | part(c->v[6])));
              },
              [](Activation& a, Object* self, Args& args) -> Value {
-                 auto* c = dynamic_cast<ColorTransformObject*>(self);
+                 auto* c = ColorData(self);
                  if (!c)
                      return Value();
                  const uint32_t rgb = ToUint32(NumArg(a, args, 0));
@@ -523,8 +563,8 @@ void InstallColorTransform(Geom& g, Object* pkg)
              },
              0);
     p->defineNative(rt, QStringLiteral("concat"), [](Activation&, Object* self, Args& args) -> Value {
-        auto* c = dynamic_cast<ColorTransformObject*>(self);
-        auto* o = dynamic_cast<ColorTransformObject*>(Arg(args, 0).asObject());
+        auto* c = ColorData(self);
+        auto* o = ColorData(Arg(args, 0).asObject());
         if (!c || !o)
             return Value();
         for (int i = 0; i < 4; ++i) {
@@ -624,7 +664,7 @@ void InstallTransform(Geom& g, Object* pkg)
     property("colorTransform",
              [&g](Activation& a, swf::DisplayObject* d) { return Value(NewColorTransform(a, g, d->colorTransform)); },
              [](Activation&, swf::DisplayObject* d, const Value& v) {
-                 if (auto* c = dynamic_cast<ColorTransformObject*>(v.asObject()))
+                 if (auto* c = ColorData(v.asObject()))
                      d->colorTransform = swf::ColorTransform{c->v[0], c->v[1], c->v[2], c->v[3],
                                                              c->v[4], c->v[5], c->v[6], c->v[7]};
              });
