@@ -206,6 +206,21 @@ INSTANTIATE_TEST_SUITE_P(
               "greenOffset=25, blueOffset=0, alphaOffset=0)",
               "(redMultiplier=0.25, greenMultiplier=0.25, blueMultiplier=0.25, alphaMultiplier=0.25, redOffset=15, "
               "greenOffset=30, blueOffset=45, alphaOffset=60)"}},
+        Case{"SubclassesAreSetUpBySuperConstructorCalls",
+             [](Script& s) {
+                 // o.__proto__ = Class.prototype; Class.call(o, ...), as super() does.
+                 for (const char* cls : {"flash.geom.ColorTransform", "flash.geom.Point"}) {
+                     s.let("o", [](Script& s) { s.make("Object"); });
+                     s.get("o").w.push(QStringLiteral("__proto__"));
+                     s.get(QString::fromLatin1(cls) + QStringLiteral(".prototype")).w.op(0x4F);
+                     s.call(QString::fromLatin1(cls), "call", {"@o", 2.0, 3.0}).pop();
+                     s.traceGet("o");
+                 }
+                 s.traceGet("o.length");
+             },
+             {"(redMultiplier=2, greenMultiplier=3, blueMultiplier=1, alphaMultiplier=1, redOffset=0, greenOffset=0, "
+              "blueOffset=0, alphaOffset=0)",
+              "(x=2, y=3)", "3.60555127546399"}},
         Case{"XmlParsesAndWritesBack",
              [](Script& s) {
                  s.let("x", [](Script& s) {
