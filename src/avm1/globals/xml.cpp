@@ -566,6 +566,28 @@ void InstallXml(Runtime& rt)
         return Value(out);
     });
 
+    // The player's members are enumerable, listed (newest first) in this
+    // order; read-only links are flagged so.
+    auto arrange = [](Object* proto, std::initializer_list<const char*> order) {
+        for (const char* name : order) {
+            const QString key = QString::fromLatin1(name);
+            const Property* found = proto->props().find(key, true);
+            if (!found)
+                continue;
+            Property copy = *found;
+            proto->props().remove(key, true);
+            Property& p = proto->props().insert(key, true);
+            p.value = copy.value;
+            p.getter = copy.getter;
+            p.setter = copy.setter;
+            p.flags = uint16_t((copy.flags & ~kDontEnum) | (copy.getter && !copy.setter ? kReadOnly : 0));
+        }
+    };
+    arrange(np, {"cloneNode", "removeNode", "insertBefore", "appendChild", "hasChildNodes", "toString",
+                 "getNamespaceForPrefix", "getPrefixForNamespace", "attributes", "childNodes", "firstChild",
+                 "lastChild", "nextSibling", "nodeName", "nodeType", "nodeValue", "parentNode", "previousSibling",
+                 "prefix", "localName", "namespaceURI"});
+
     // XML: a document node with a parser and loads.
     auto constructXml = [x, xp](Activation& a, Object*, Args& args) -> Value {
         XmlNode* doc = x->node(a, kElement, Value::null(), xp);
@@ -630,6 +652,8 @@ void InstallXml(Runtime& rt)
     xp->defineNative(rt, QStringLiteral("getBytesTotal"), [](Activation& a, Object* self, Args&) -> Value {
         return self->get(a, QStringLiteral("_bytesTotal"));
     });
+    arrange(xp, {"createElement", "createTextNode", "parseXML", "load", "send", "sendAndLoad", "onLoad", "onData",
+                 "getBytesLoaded", "getBytesTotal", "addRequestHeader"});
 }
 
 } // namespace plovex::avm1
