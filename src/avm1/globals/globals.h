@@ -36,6 +36,8 @@ void InstallTextField(Runtime& rt);
 void InstallColor(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallButton(Runtime& rt);
+void InstallGeom(Runtime& rt);
+void InstallXml(Runtime& rt);
 
 // AsBroadcaster.initialize on an object.
 void MakeBroadcaster(Runtime& rt, Object* o);

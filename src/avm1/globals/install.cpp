@@ -24,6 +24,8 @@ void InstallGlobals(Runtime& rt)
     InstallColor(rt);
     InstallSound(rt);
     InstallButton(rt);
+    InstallGeom(rt);
+    InstallXml(rt);
 }
 
 void Runtime::defineBuiltins()
