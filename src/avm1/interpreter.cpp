@@ -97,6 +97,19 @@ Value lookupScope(Activation& a, const QString& name, Object** found)
     return Value();
 }
 
+Object* makeArguments(Activation& a, std::vector<Value>& args, Object* callee, Object* caller);
+
+class SuperObject : public Object {
+public:
+    SuperObject(Object* thisObj, Object* proto) : Object(proto), self(thisObj) {}
+    void trace(Gc& gc) override
+    {
+        Object::trace(gc);
+        gc.mark(self);
+    }
+    Object* self;
+};
+
 } // namespace
 
 // Resolves "a.b.c", "/a/b:c", "_root.x" and plain names as the Flash
@@ -111,6 +124,17 @@ Value GetVariable(Activation& a, const QString& name)
     };
     if (eq(name, "this"))
         return a.thisObj ? Value(a.thisObj) : Value();
+    // A function's `arguments` and `super` are made when first asked for.
+    if (a.locals && a.callee && (eq(name, "arguments") || eq(name, "super")) &&
+        !a.locals->hasOwnProperty(a, name) && !a.suppressed(name)) {
+        Value v;
+        if (eq(name, "arguments"))
+            v = Value(makeArguments(a, a.callArgs, a.callee, a.caller));
+        else if (a.thisObj)
+            v = Value(a.rt.make<SuperObject>(a.thisObj, a.superProto ? a.superProto : a.thisObj->proto()));
+        a.locals->define(name, v, eq(name, "super") ? kDontEnum : 0);
+        return v;
+    }
     if (eq(name, "_global"))
         return Value(a.rt.global);
     if (!isPath(name)) {
@@ -381,16 +405,6 @@ Object* makeArguments(Activation& a, std::vector<Value>& args, Object* callee, O
     return arr;
 }
 
-class SuperObject : public Object {
-public:
-    SuperObject(Object* thisObj, Object* proto) : Object(proto), self(thisObj) {}
-    void trace(Gc& gc) override
-    {
-        Object::trace(gc);
-        gc.mark(self);
-    }
-    Object* self;
-};
 
 void defineFunction(Activation& a, const std::shared_ptr<const QByteArray>& code, Bytes& r, int len, bool v2,
                     Stack& st)
@@ -1270,10 +1284,10 @@ Value Runtime::call(Activation& caller, const Value& fnv, const Value& thisValue
         };
         if (f & 0x01) preload(self ? Value(self) : Value());
         if (f & 0x04) preload(Value(argumentsObj()));
-        else if (!(f & 0x08)) locals->define(QStringLiteral("arguments"), Value(argumentsObj()), 0);
+        act.suppressArguments = (f & 0x08) != 0;
+        act.suppressSuper = (f & 0x20) != 0;
         if (f & 0x10) preload(superProto || (self && self->proto()) ? Value(make<SuperObject>(self, superProto ? superProto : self->proto())) : Value());
-        else if (!(f & 0x20) && self)
-            locals->define(QStringLiteral("super"), Value(make<SuperObject>(self, superProto ? superProto : self->proto())), kDontEnum);
+
         if (f & 0x40) preload(clipValue(root()));
         if (f & 0x80) {
             swf::DisplayObject* d = displayOf(base);
@@ -1289,12 +1303,12 @@ Value Runtime::call(Activation& caller, const Value& fnv, const Value& thisValue
                 locals->set(act, p.name, v);
         }
     } else {
-        locals->define(QStringLiteral("arguments"), Value(argumentsObj()), 0);
-        if (self)
-            locals->define(QStringLiteral("super"), Value(make<SuperObject>(self, superProto ? superProto : self->proto())), kDontEnum);
+        // `arguments` and `super` are made when the body asks for them.
         for (size_t i = 0; i < sf.params.size(); ++i)
             locals->set(act, sf.params[i].name, i < args.size() ? args[i] : Value());
     }
+    act.callArgs = args;
+    act.caller = caller.callee;
     if (!self) act.thisObj = nullptr;
     return Execute(act, sf.code, sf.start, sf.end);
 }

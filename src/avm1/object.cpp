@@ -23,6 +23,14 @@ bool Property::visibleTo(int version) const
 
 Property* PropertyMap::find(const QString& name, bool caseSensitive)
 {
+    // Small maps (most objects, every function's locals) are searched in
+    // place; the indexes exist only past kIndexed properties.
+    if (props_.size() <= kIndexed) {
+        for (Property& p : props_)
+            if (caseSensitive ? p.name == name : p.name.compare(name, Qt::CaseInsensitive) == 0)
+                return &p;
+        return nullptr;
+    }
     const auto& index = caseSensitive ? exact_ : folded_;
     const auto it = index.constFind(key(name, caseSensitive));
     return it == index.constEnd() ? nullptr : &props_[size_t(*it)];
@@ -39,11 +47,15 @@ Property& PropertyMap::insert(const QString& name, bool caseSensitive)
         return *p;
     props_.push_back(Property{name, Value(), nullptr, nullptr, 0});
     const int i = int(props_.size() - 1);
-    exact_.insert(name, i);
-    // The folded index keeps the first property of each folded name.
-    const QString f = name.toLower();
-    if (!folded_.contains(f))
-        folded_.insert(f, i);
+    if (props_.size() == kIndexed + 1) {
+        reindex(caseSensitive);
+    } else if (props_.size() > kIndexed) {
+        exact_.insert(name, i);
+        // The folded index keeps the first property of each folded name.
+        const QString f = name.toLower();
+        if (!folded_.contains(f))
+            folded_.insert(f, i);
+    }
     return props_.back();
 }
 
@@ -61,6 +73,8 @@ void PropertyMap::reindex(bool)
 {
     exact_.clear();
     folded_.clear();
+    if (props_.size() <= kIndexed)
+        return;
     for (int i = 0; i < int(props_.size()); ++i) {
         exact_.insert(props_[size_t(i)].name, i);
         const QString f = props_[size_t(i)].name.toLower();

@@ -53,6 +53,7 @@ public:
     size_t size() const { return props_.size(); }
 
 private:
+    static constexpr size_t kIndexed = 8;
     static QString key(const QString& name, bool caseSensitive) { return caseSensitive ? name : name.toLower(); }
     void reindex(bool caseSensitive);
     std::vector<Property> props_;

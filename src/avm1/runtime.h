@@ -44,6 +44,14 @@ public:
     bool caseSensitive() const { return version >= 7; }
     // Local variables of a function live here; frame code has none.
     Object* locals = nullptr;
+    // A call's arguments, for `arguments` made on first use.
+    std::vector<Value> callArgs;
+    Object* caller = nullptr;
+    bool suppressArguments = false, suppressSuper = false;
+    bool suppressed(const QString& name) const
+    {
+        return name.compare(QLatin1String("arguments"), Qt::CaseInsensitive) == 0 ? suppressArguments : suppressSuper;
+    }
 };
 
 enum class TimeSource { Wall, Virtual };

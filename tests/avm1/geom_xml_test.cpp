@@ -276,7 +276,8 @@ TEST(GeomXmlStatus, ParseErrorsReportThePlayersCodes)
         {"<!DOCTYPE x", -4},     {"<a b=c/>", -6},
     };
     Script s;
-    for (const auto& [text, status] : cases) {
+    for (const auto& c : cases) {
+        const QString& text = c.first;
         s.let("x", [&](Script& s) { s.make("XML", {text}); });
         s.traceGet("x.status");
     }
