@@ -162,6 +162,24 @@ void ScriptedMovie::applyTags(DisplayObject* clip, int frame)
     }
 }
 
+namespace {
+
+// What a PlaceObject sets on the object it places or moves.
+void applyPlacement(DisplayObject& o, const swf::PlaceObject& p)
+{
+    if (p.matrix) o.matrix = *p.matrix;
+    if (p.colorTransform) o.colorTransform = *p.colorTransform;
+    if (p.ratio) o.ratio = *p.ratio;
+    if (p.name) o.name = *p.name;
+    if (p.clipDepth) o.clipDepth = *p.clipDepth;
+    if (p.filters) o.filters = std::make_shared<const std::vector<swf::Filter>>(*p.filters);
+    if (p.blendMode) o.blendMode = *p.blendMode;
+    if (p.cacheAsBitmap) o.cacheAsBitmap = *p.cacheAsBitmap;
+    if (p.visible) o.visible = *p.visible;
+}
+
+} // namespace
+
 DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObject& p, int frame)
 {
     auto it = swf::FindDepth(parent->children, p.depth);
@@ -195,29 +213,14 @@ DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObjec
         auto pos = swf::FindDepth(parent->children, p.depth);
         parent->children.insert(pos, n);
         o = n.get();
-        if (p.matrix) o->matrix = *p.matrix;
-        if (p.colorTransform) o->colorTransform = *p.colorTransform;
-        if (p.ratio) o->ratio = *p.ratio;
-        if (p.name) o->name = *p.name;
-        if (p.clipDepth) o->clipDepth = *p.clipDepth;
-        if (p.filters) o->filters = std::make_shared<const std::vector<swf::Filter>>(*p.filters);
-        if (p.blendMode) o->blendMode = *p.blendMode;
-        if (p.cacheAsBitmap) o->cacheAsBitmap = *p.cacheAsBitmap;
-        if (p.visible) o->visible = *p.visible;
+        applyPlacement(*o, p);
         // Every unnamed object gets the next "instanceN" name.
         if (!p.name)
             o->name = QStringLiteral("instance%1").arg(++rt_->instanceCounter);
         initialize(o);
         return o;
     }
-    if (p.matrix) o->matrix = *p.matrix;
-    if (p.colorTransform) o->colorTransform = *p.colorTransform;
-    if (p.ratio) o->ratio = *p.ratio;
-    if (p.name) o->name = *p.name;
-    if (p.clipDepth) o->clipDepth = *p.clipDepth;
-    if (p.filters) o->filters = std::make_shared<const std::vector<swf::Filter>>(*p.filters);
-    if (p.blendMode) o->blendMode = *p.blendMode;
-    if (p.visible) o->visible = *p.visible;
+    applyPlacement(*o, p);
     return o;
 }
 

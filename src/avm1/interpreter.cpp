@@ -64,6 +64,18 @@ struct Stack {
     }
 };
 
+// A call's argument count, then its arguments (first on top).
+std::vector<Value> popArgs(Activation& a, Stack& st)
+{
+    const double n = a.rt.toNumber(a, st.pop());
+    const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
+    std::vector<Value> args;
+    args.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        args.push_back(st.pop());
+    return args;
+}
+
 bool isPath(const QString& name)
 {
     for (QChar c : name)
@@ -872,11 +884,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         }
         case 0x3D: {        // CallFunction
             const QString name = rt.toString(a, st.pop());
-            const double n = rt.toNumber(a, st.pop());
-            const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
-            std::vector<Value> args;
-            args.reserve(size_t(count));
-            for (int i = 0; i < count; ++i) args.push_back(st.pop());
+            std::vector<Value> args = popArgs(a, st);
             const Value fn = GetVariable(a, name);
             if (kDebugActions)
                 std::fprintf(stderr, "avm1 call %s: %s\n", qPrintable(name), qPrintable(rt.typeOf(fn)));
@@ -891,11 +899,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         case 0x52: {        // CallMethod
             const Value nameV = st.pop();
             const Value obj = st.pop();
-            const double n = rt.toNumber(a, st.pop());
-            const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
-            std::vector<Value> args;
-            args.reserve(size_t(count));
-            for (int i = 0; i < count; ++i) args.push_back(st.pop());
+            std::vector<Value> args = popArgs(a, st);
             const QString name = nameV.isUndefined() ? QString() : rt.toString(a, nameV);
             Object* o = obj.asObject();
             if (auto* sup = dynamic_cast<SuperObject*>(o)) {
@@ -949,10 +953,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         }
         case 0x40: {        // NewObject
             const QString name = rt.toString(a, st.pop());
-            const double n = rt.toNumber(a, st.pop());
-            const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
-            std::vector<Value> args;
-            for (int i = 0; i < count; ++i) args.push_back(st.pop());
+            std::vector<Value> args = popArgs(a, st);
             const Value ctor = GetVariable(a, name);
             st.push(rt.construct(a, ctor, args));
             break;
@@ -960,10 +961,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         case 0x53: {        // NewMethod
             const Value nameV = st.pop();
             const Value obj = st.pop();
-            const double n = rt.toNumber(a, st.pop());
-            const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
-            std::vector<Value> args;
-            for (int i = 0; i < count; ++i) args.push_back(st.pop());
+            std::vector<Value> args = popArgs(a, st);
             const QString name = nameV.isUndefined() ? QString() : rt.toString(a, nameV);
             const Value ctor = name.isEmpty() ? obj : rt.getMember(a, obj, name);
             st.push(rt.construct(a, ctor, args));
