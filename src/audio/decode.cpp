@@ -61,6 +61,8 @@ int ChannelsFor(int format, bool stereo)
 
 int16_t ToS16(float v)
 {
+    if (std::isnan(v))
+        return 0;   // a damaged stream can decode to NaN
     const float s = std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
     return int16_t(s);
 }
@@ -138,6 +140,13 @@ public:
             decode(data, size);
             return;
         }
+        // The parser, like the decoder, reads past its input by up to the
+        // padding: it parses a padded copy.
+        if (size <= 0)
+            return;
+        padded_.assign(size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        std::copy(data, data + size, padded_.begin());
+        data = padded_.data();
         while (size > 0) {
             uint8_t* out = nullptr;
             int outSize = 0;
@@ -195,6 +204,7 @@ private:
     }
 
     int channels_;
+    std::vector<uint8_t> padded_;   // the parser's input
     std::unique_ptr<AVCodecContext, CodecContextDeleter> ctx_;
     std::unique_ptr<AVFrame, FrameDeleter> frame_;
     std::unique_ptr<AVPacket, PacketDeleter> packet_;
