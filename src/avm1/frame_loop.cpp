@@ -282,20 +282,29 @@ void ScriptedMovie::initialize(DisplayObject* o)
             runClipEvent(c, swf::kEvConstruct);
             if (Object* cls = registeredClass(c->characterId)) {
                 ClipObject* co = rt_->clipObject(c.get());
-                Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-                Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, co), co, co);
-                try {
+                runOnClip(co, [&](Activation& a) {
                     Args none;
                     rt_->call(a, Value(cls), Value(static_cast<Object*>(co)), none);
-                } catch (ScriptThrow& t) {
-                    if (rt_->traceOutput)
-                        rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
-                } catch (ScriptAbort& e) {
-                    if (rt_->warningOutput && !e.reason.isEmpty())
-                        rt_->warningOutput(e.reason);
-                }
+                });
             }
         }
+    }
+}
+
+void ScriptedMovie::runOnClip(Object* clip, const std::function<void(Activation&)>& body)
+{
+    // Runs with the clip as `this` and timeline; an uncaught throw is
+    // reported as the Flash Player reports it, a stopped script as a warning.
+    Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+    Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, clip), clip, clip);
+    try {
+        body(a);
+    } catch (ScriptThrow& t) {
+        if (rt_->traceOutput)
+            rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
+    } catch (ScriptAbort& e) {
+        if (rt_->warningOutput && !e.reason.isEmpty())
+            rt_->warningOutput(e.reason);
     }
 }
 
@@ -380,17 +389,7 @@ void ScriptedMovie::runQueue()
         if (q.method.isEmpty())
             continue;
         ClipObject* obj = rt_->clipObject(q.clip.get());
-        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-        Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, obj), obj, obj);
-        try {
-            rt_->callMethod(a, obj, q.method, q.args);
-        } catch (ScriptThrow& t) {
-            if (rt_->traceOutput)
-                rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
-        } catch (ScriptAbort& e) {
-            if (rt_->warningOutput && !e.reason.isEmpty())
-                rt_->warningOutput(e.reason);
-        }
+        runOnClip(obj, [&](Activation& a) { rt_->callMethod(a, obj, q.method, q.args); });
     }
     queue_.clear();
 }

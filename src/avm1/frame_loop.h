@@ -67,6 +67,7 @@ private:
     void unload(const swf::DisplayPtr& o);
     void runClipEvent(const swf::DisplayPtr& o, quint32 event);
     Object* registeredClass(int characterId) const;
+    void runOnClip(Object* clip, const std::function<void(Activation&)>& body);
     void gotoClip(swf::DisplayObject* clip, int frame, bool play);
     void queueFrameActions(swf::DisplayObject* clip, int frame);
     void runInitActions(const swf::Frame& frame);

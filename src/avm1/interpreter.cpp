@@ -64,6 +64,17 @@ struct Stack {
     }
 };
 
+// tellTarget: a path from the code's own timeline; "" goes back to it.
+void setTarget(Activation& a, const QString& path)
+{
+    if (path.isEmpty()) {
+        a.target = a.baseClip;
+        return;
+    }
+    swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.baseClip));
+    a.target = d ? a.rt.clipObject(d) : nullptr;
+}
+
 // A call's argument count, then its arguments (first on top).
 std::vector<Value> popArgs(Activation& a, Stack& st)
 {
@@ -539,13 +550,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             break;
         }
         case 0x8B: {        // SetTarget
-            const QString t = r.str(next, a.version);
-            if (t.isEmpty()) {
-                a.target = a.baseClip;
-            } else {
-                swf::DisplayObject* d = rt.resolveTarget(a, t, rt.displayOf(a.baseClip));
-                a.target = d ? rt.clipObject(d) : nullptr;
-            }
+            setTarget(a, r.str(next, a.version));
             break;
         }
         case 0x8C: {        // GoToLabel
@@ -676,13 +681,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             if (t.isObject() && t.asObject()->isClip()) {
                 a.target = t.asObject();
             } else {
-                const QString path = rt.toString(a, t);
-                if (path.isEmpty()) {
-                    a.target = a.baseClip;
-                } else {
-                    swf::DisplayObject* d = rt.resolveTarget(a, path, rt.displayOf(a.baseClip));
-                    a.target = d ? rt.clipObject(d) : nullptr;
-                }
+                setTarget(a, rt.toString(a, t));
             }
             break;
         }
