@@ -66,6 +66,54 @@ const swf::Timeline* TimelineOf(const swf::Movie& movie, const DisplayObject* d)
     return nullptr;
 }
 
+int FrameOfLabel(Activation& a, DisplayObject* d, const QString& label)
+{
+    const swf::Timeline* tl = TimelineOf(a.rt.movie(), d);
+    if (!tl)
+        return -1;
+    bool ok = false;
+    const int n = label.toInt(&ok);
+    if (ok)
+        return n - 1;
+    for (size_t i = 0; i < tl->frames.size(); ++i)
+        if (tl->frames[i].label.compare(label, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+void GotoFrame(Activation& a, DisplayObject* d, const Value& frame, bool play, int bias, bool playUnknownLabel)
+{
+    if (!d)
+        return;
+    if (frame.isString()) {
+        QString s = frame.asString();
+        // "target:frame"
+        const int colon = s.lastIndexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            d = a.rt.resolveTarget(a, s.left(colon), d);
+            s = s.mid(colon + 1);
+            if (!d)
+                return;
+        }
+        const int f = FrameOfLabel(a, d, s);
+        if (f >= 0 && a.rt.gotoFrame)
+            a.rt.gotoFrame(d, f + bias, play);
+        else if (f < 0 && play && playUnknownLabel)
+            d->playing = true;
+        return;
+    }
+    const double n = a.rt.toNumber(a, frame);
+    // Frame numbers wrap as 32-bit integers; a fraction, or frame 0 and
+    // below, does nothing.
+    if (!std::isfinite(n) || n != std::trunc(n))
+        return;
+    const qint64 f = qint64(ToInt32(n)) + bias;
+    if (f < 1)
+        return;
+    if (a.rt.gotoFrame)
+        a.rt.gotoFrame(d, int(std::min<qint64>(f, 1 << 30)) - 1, play);
+}
+
 QRectF LocalBounds(const swf::Movie& movie, const DisplayObject& d)
 {
     const swf::Character* c = movie.character(d.characterId);

@@ -39,6 +39,14 @@ public:
 
 // The timeline a display object plays (root or sprite), or null.
 const swf::Timeline* TimelineOf(const swf::Movie& movie, const swf::DisplayObject* d);
+// A frame given by number or label ("7", "intro"); -1 when there is none.
+int FrameOfLabel(Activation& a, swf::DisplayObject* d, const QString& label);
+// Moves `d` to a frame given by number, label or "path:frame" (the path from
+// `d`), as the goto actions and methods do; `bias` is added to the frame found.
+// An unknown label does nothing, or starts `d` playing when both `play` and
+// `playUnknownLabel` are set.
+void GotoFrame(Activation& a, swf::DisplayObject* d, const Value& frame, bool play, int bias = 0,
+               bool playUnknownLabel = true);
 // The object's bounds in its own space (twips).
 QRectF LocalBounds(const swf::Movie& movie, const swf::DisplayObject& d);
 // The object's matrix to the stage (twips).

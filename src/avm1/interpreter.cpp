@@ -372,54 +372,6 @@ struct Block {
 void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int start, int end, Stack& st, Block& out);
 
 // Frames named by label or number; a number string is a frame number.
-int frameOfLabel(Activation& a, swf::DisplayObject* d, const QString& label)
-{
-    const swf::Timeline* tl = TimelineOf(a.rt.movie(), d);
-    if (!tl)
-        return -1;
-    bool ok = false;
-    const int n = label.toInt(&ok);
-    if (ok)
-        return n - 1;
-    for (size_t i = 0; i < tl->frames.size(); ++i)
-        if (tl->frames[i].label.compare(label, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
-}
-
-void gotoLabelOrNumber(Activation& a, swf::DisplayObject* d, const Value& frame, bool play, int bias = 0)
-{
-    if (!d)
-        return;
-    if (frame.isString()) {
-        QString s = frame.asString();
-        // "target:frame"
-        const int colon = s.lastIndexOf(QLatin1Char(':'));
-        if (colon >= 0) {
-            d = a.rt.resolveTarget(a, s.left(colon), d);
-            s = s.mid(colon + 1);
-            if (!d)
-                return;
-        }
-        const int f = frameOfLabel(a, d, s);
-        if (f >= 0 && a.rt.gotoFrame)
-            a.rt.gotoFrame(d, f + bias, play);
-        else if (f < 0 && play)
-            d->playing = true;
-        return;
-    }
-    const double n = a.rt.toNumber(a, frame);
-    // Frame numbers wrap as 32-bit integers; a fraction, or frame 0 and
-    // below, does nothing.
-    if (!std::isfinite(n) || n != std::trunc(n))
-        return;
-    const qint64 f = qint64(ToInt32(n)) + bias;
-    if (f < 1)
-        return;
-    if (a.rt.gotoFrame)
-        a.rt.gotoFrame(d, int(std::min<qint64>(f, 1 << 30)) - 1, play);
-}
-
 Object* makeArguments(Activation& a, std::vector<Value>& args, Object* callee, Object* caller)
 {
     ArrayObject* arr = a.rt.newArray(args);
@@ -556,7 +508,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         case 0x8C: {        // GoToLabel
             const QString label = r.str(next, a.version);
             if (auto* d = rt.displayOf(a.target)) {
-                const int f = frameOfLabel(a, d, label);
+                const int f = FrameOfLabel(a, d, label);
                 if (f >= 0 && rt.gotoFrame) rt.gotoFrame(d, f, false);
             }
             break;
@@ -795,7 +747,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
                 s = s.mid(colon + 1);
             }
             if (!d) break;
-            const int frame = frameOfLabel(a, d, s);
+            const int frame = FrameOfLabel(a, d, s);
             const swf::Timeline* tl = TimelineOf(rt.movie(), d);
             if (tl && frame >= 0 && size_t(frame) < tl->frames.size())
                 for (const auto& code2 : tl->frames[size_t(frame)].actions)
@@ -821,7 +773,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             int bias = 0;
             if (flags & 0x02) bias = r.u16();
             const Value f = st.pop();
-            gotoLabelOrNumber(a, rt.displayOf(a.target), f, flags & 0x01, bias);
+            GotoFrame(a, rt.displayOf(a.target), f, flags & 0x01, bias);
             break;
         }
         case 0x8D: {        // WaitForFrame2

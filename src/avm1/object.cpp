@@ -16,6 +16,10 @@ bool Property::visibleTo(int version) const
         return false;
     if ((flags & kVersion9) && version < 9)
         return false;
+    if ((flags & kVersion10) && version < 10)
+        return false;
+    if ((flags & kHiddenFrom6) && version == 6)
+        return false;
     return true;
 }
 

@@ -25,9 +25,11 @@ enum PropertyFlag : uint16_t {
     kDontDelete = 1 << 1,
     kReadOnly = 1 << 2,
     kVersion6 = 1 << 7,    // hidden from movies before version 6
+    kHiddenFrom6 = 1 << 8,  // hidden from version 6 movies alone
     kVersion7 = 1 << 10,
     kVersion8 = 1 << 12,
     kVersion9 = 1 << 13,
+    kVersion10 = 1 << 14,
 };
 
 struct Property {

@@ -1033,8 +1033,10 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             }
             break;
         case kFileAttributes:
-            if (nesting == 0 && !t.data.isEmpty())
+            if (nesting == 0 && !t.data.isEmpty()) {
                 movie.avm2 = (uint8_t(t.data[0]) & 0x08) != 0;
+                movie.useNetwork = (uint8_t(t.data[0]) & 0x01) != 0;
+            }
             break;
         case kRemoveObject: {
             Reader r(t.data);

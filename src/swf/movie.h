@@ -251,6 +251,9 @@ public:
     // actions); AVM2 movies (FileAttributes) never run these.
     bool hasScripts = false;
     bool avm2 = false;
+    // FileAttributes' network bit: a local movie that may reach the network
+    // (and so not other local files).
+    bool useNetwork = false;
     // What the engine's limits (swf/limits.h) left out of this movie, one
     // sentence each; empty for every ordinary movie.
     QStringList cutShort;

@@ -187,5 +187,50 @@ TEST(Avm1Script, KeyListenersHearKeys)
     EXPECT_EQ(run->lines, (QStringList{"65"}));
 }
 
+// Flags that hide a property by the reading movie's version, as each
+// version of the Flash Player treats them.
+TEST(Avm1Script, PropertyFlagsHideByTheMovieVersion)
+{
+    const int flags[] = {0x80, 0x100, 0x400, 0x1000, 0x2000, 0x4000};
+    const struct { int version; const char* visible; } cases[] = {
+        {5, "false true false false false false"},
+        {6, "true false false false false false"},
+        {7, "true true true false false false"},
+        {9, "true true true true true false"},
+    };
+    for (const auto& c : cases) {
+        ActionWriter a;
+        for (int f : flags) {
+            a.push(QStringLiteral("o")).push(QStringLiteral("p")).pushInt(1).pushInt(1).op(0x43).setVariable();
+            a.pushInt(0).pushInt(f).push(QStringLiteral("p")).push(QStringLiteral("o")).getVariable().pushInt(4)
+                .push(QStringLiteral("ASSetPropFlags")).op(0x3D).op(0x17);
+            a.push(QStringLiteral("o")).getVariable().push(QStringLiteral("p")).op(0x4E).pushUndefined().op(0x49).op(0x12).trace();
+        }
+        SwfWriter w(Options(c.version));
+        w.doAction(a);
+        w.showFrame();
+        auto run = Start(w.finish());
+        EXPECT_EQ(run->lines.join(QLatin1Char(' ')), QString::fromLatin1(c.visible)) << "version " << c.version;
+    }
+}
+
+// isFinite() without an argument is false in every version (undefined is
+// 0 before version 7 everywhere else); a clip's gotoAndStop takes a
+// "path:frame" string as the goto action does.
+TEST(Avm1Script, MissingArgumentsAndFramePaths)
+{
+    ActionWriter a;
+    a.pushInt(0).push(QStringLiteral("isFinite")).op(0x3D).trace();
+    a.push(QStringLiteral("/:3")).pushInt(1).push(QStringLiteral("_root")).getVariable()
+        .push(QStringLiteral("gotoAndStop")).op(0x52).op(0x17);
+    SwfWriter w(Options(6));
+    w.doAction(a);
+    for (int f = 0; f < 4; ++f)
+        w.showFrame();
+    auto run = Start(w.finish());
+    EXPECT_EQ(run->lines, (QStringList{"false"}));
+    EXPECT_EQ(run->player->currentFrame(), 2);
+}
+
 } // namespace
 } // namespace plovex::avm1

@@ -173,7 +173,11 @@ void InstallSystem(Runtime& rt)
     security->defineNative(rt, QStringLiteral("allowDomain"), [](Activation&, Object*, Args&) -> Value { return Value(); });
     security->defineNative(rt, QStringLiteral("allowInsecureDomain"), [](Activation&, Object*, Args&) -> Value { return Value(); });
     security->defineNative(rt, QStringLiteral("loadPolicyFile"), [](Activation&, Object*, Args&) -> Value { return Value(); });
-    security->define(QStringLiteral("sandboxType"), Value(QStringLiteral("localTrusted")), kDontEnum);
+    // A movie opened from a disk: which of the two local sandboxes it asked
+    // for decides whether it may reach the network or other local files.
+    security->define(QStringLiteral("sandboxType"),
+                     Value(rt.movie().useNetwork ? QStringLiteral("localWithNetwork") : QStringLiteral("localWithFile")),
+                     kDontEnum);
     system->define(QStringLiteral("useCodepage"), Value(false), 0);
     system->defineNative(rt, QStringLiteral("setClipboard"), [](Activation&, Object*, Args&) -> Value { return Value(); });
     system->defineNative(rt, QStringLiteral("showSettings"), [](Activation&, Object*, Args&) -> Value { return Value(); });

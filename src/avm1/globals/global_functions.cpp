@@ -69,7 +69,8 @@ void InstallGlobalFunctions(Runtime& rt)
         return Value(std::isnan(rt.toNumber(a, Arg(args, 0))));
     });
     g->defineNative(rt, QStringLiteral("isFinite"), [&rt](Activation& a, Object*, Args& args) -> Value {
-        return Value(std::isfinite(rt.toNumber(a, Arg(args, 0))));
+        // A missing argument counts as NaN, whatever the version says of undefined.
+        return Value(!args.empty() && std::isfinite(rt.toNumber(a, args[0])));
     });
     g->defineNative(rt, QStringLiteral("parseInt"), [&rt](Activation& a, Object*, Args& args) -> Value {
         if (args.empty())

@@ -79,31 +79,7 @@ void InstallMovieClip(Runtime& rt)
             swf::DisplayObject* d = self(rt, o);
             if (!d || args.empty())
                 return Value();
-            const Value f = args[0];
-            int frame = -1;
-            if (f.isString()) {
-                const swf::Timeline* tl = TimelineOf(rt.movie(), d);
-                bool ok = false;
-                const int n = f.asString().toInt(&ok);
-                if (ok) frame = n - 1;
-                else if (tl)
-                    for (size_t i = 0; i < tl->frames.size(); ++i)
-                        if (tl->frames[i].label.compare(f.asString(), Qt::CaseInsensitive) == 0) {
-                            frame = int(i);
-                            break;
-                        }
-                if (frame < 0)
-                    return Value();
-            } else {
-                const double n = rt.toNumber(a, f);
-                // Frame numbers wrap as 32-bit integers; a fraction, or
-                // frame 0 and below, does nothing.
-                if (!std::isfinite(n) || n != std::trunc(n) || ToInt32(n) < 1)
-                    return Value();
-                frame = ToInt32(n) - 1;
-            }
-            if (rt.gotoFrame)
-                rt.gotoFrame(d, frame, play);
+            GotoFrame(a, d, args[0], play, 0, false);
             return Value();
         };
     };
