@@ -50,6 +50,8 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
         c->blendMode = src->blendMode;
         c->clipActions = src->clipActions;
         c->drawing = src->drawing;
+        if (src->drawingSource)
+            c->drawingSource = std::make_shared<swf::ScriptDrawing>(*src->drawingSource);
         if (src->textState)
             c->textState = std::make_shared<swf::TextFieldState>(*src->textState);
         return c;

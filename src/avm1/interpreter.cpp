@@ -560,7 +560,9 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         }
         case 0x17: st.pop(); break;
         case 0x0A: case 0x0B: case 0x0C: case 0x0D: {
-            const double b = swf4Number(a, st.pop()), x = swf4Number(a, st.pop());
+            // The left operand is converted first (its valueOf runs first).
+            const Value bv = st.pop(), xv = st.pop();
+            const double x = swf4Number(a, xv), b = swf4Number(a, bv);
             double v = 0;
             if (op == 0x0A) v = x + b;
             else if (op == 0x0B) v = x - b;
@@ -1021,7 +1023,9 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             case 0x62: v = x ^ b; break;
             case 0x63: v = int32_t(uint32_t(x) << (b & 31)); break;
             case 0x64: v = x >> (b & 31); break;
-            default: v = double(uint32_t(x) >> (b & 31)); break;
+            // The shifted bits are read back as a signed integer, so a
+            // shift by 0 (or 32) keeps a negative number negative.
+            default: v = int32_t(uint32_t(x) >> (b & 31)); break;
             }
             st.push(Value(v));
             break;

@@ -151,7 +151,7 @@ Object* Runtime::toObject(Activation& a, const Value& v)
         Object* o = make<Object>(stringProto);
         o->primitive = v;
         o->hasPrimitive = true;
-        o->define(QStringLiteral("length"), Value(double(v.asString().size())), kDontEnum | kDontDelete | kReadOnly);
+        o->define(QStringLiteral("length"), Value(double(v.asString().size())), kDontEnum | kDontDelete);
         return o;
     }
     case Type::Number: {

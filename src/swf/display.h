@@ -14,6 +14,14 @@
 
 namespace plovex::swf {
 
+// What a script drew with the drawing API: the shape later calls add to,
+// the pen and the styles in use.
+struct ScriptDrawing {
+    ShapeData shape;
+    QPointF pen;
+    int fill = 0, line = 0;
+};
+
 struct DisplayObject;
 using DisplayPtr = std::shared_ptr<DisplayObject>;
 using DisplayList = std::vector<DisplayPtr>;   // sorted by depth
@@ -54,6 +62,7 @@ struct DisplayObject : std::enable_shared_from_this<DisplayObject> {
     quint64 serial = 0;               // instantiation order
     int buttonState = 0;              // 0 up, 1 over, 2 down
     std::shared_ptr<const CompiledShape> drawing;   // shapes drawn by a script, below the children
+    std::shared_ptr<ScriptDrawing> drawingSource;   // what `drawing` was prepared from
     std::shared_ptr<TextFieldState> textState;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
     DisplayObject* maskedBy = nullptr;   // setMask: the object that masks this one

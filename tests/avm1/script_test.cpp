@@ -232,5 +232,42 @@ TEST(Avm1Script, MissingArgumentsAndFramePaths)
     EXPECT_EQ(run->player->currentFrame(), 2);
 }
 
+// A clip's drawing counts in its size, and a duplicate starts from a copy
+// of it: drawing more on the copy leaves the original as it was.
+TEST(Avm1Script, DrawnShapesSizeTheClipAndDuplicatesCopyThem)
+{
+    const QString mc = QStringLiteral("mc"), mc2 = QStringLiteral("mc2");
+    auto call = [](ActionWriter& a, const QString& clip, const char* method, std::initializer_list<double> args) {
+        for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+            a.push(*it);
+        a.pushInt(int(args.size())).push(clip).getVariable().push(QString::fromLatin1(method)).op(0x52).op(0x17);
+    };
+    auto width = [](ActionWriter& a, const QString& clip) {
+        a.push(clip).getVariable().push(QStringLiteral("_width")).op(0x4E).trace();
+    };
+    ActionWriter a;
+    a.pushInt(1).push(mc).pushInt(2).push(QStringLiteral("_root")).getVariable()
+        .push(QStringLiteral("createEmptyMovieClip")).op(0x52).op(0x17);
+    call(a, mc, "beginFill", {0xff0000});
+    call(a, mc, "lineTo", {100, 100});
+    call(a, mc, "lineTo", {0, 100});
+    call(a, mc, "lineTo", {0, 0});
+    call(a, mc, "endFill", {});
+    width(a, mc);
+    a.pushInt(2).push(mc2).pushInt(2).push(mc).getVariable().push(QStringLiteral("duplicateMovieClip")).op(0x52).op(0x17);
+    call(a, mc2, "moveTo", {300, 0});
+    call(a, mc2, "beginFill", {0x00ff00});
+    call(a, mc2, "lineTo", {400, 100});
+    call(a, mc2, "lineTo", {300, 100});
+    call(a, mc2, "endFill", {});
+    width(a, mc2);
+    width(a, mc);
+    SwfWriter w(Options(8));
+    w.doAction(a);
+    w.showFrame();
+    auto run = Start(w.finish());
+    EXPECT_EQ(run->lines, (QStringList{"100", "400", "100"}));
+}
+
 } // namespace
 } // namespace plovex::avm1

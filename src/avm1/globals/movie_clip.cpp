@@ -16,22 +16,35 @@ int intOf(Activation& a, const Value& v)
     return ToInt32(a.rt.toNumber(a, v));
 }
 
-// Script-made shapes: the drawing API collects paths, compiled on change.
-struct DrawingState {
-    swf::ShapeData shape;
-    QPointF pen;
-    int fill = 0, line = 0;
-};
+// Script-made shapes: the drawing API collects paths on the object,
+// prepared again on each change.
+using DrawingState = swf::ScriptDrawing;
 
-std::unordered_map<const swf::DisplayObject*, DrawingState>& drawings()
+DrawingState& drawingOf(swf::DisplayObject* d)
 {
-    static std::unordered_map<const swf::DisplayObject*, DrawingState> d;
-    return d;
+    if (!d->drawingSource)
+        d->drawingSource = std::make_shared<DrawingState>();
+    return *d->drawingSource;
 }
 
 void recompile(swf::DisplayObject* d, DrawingState& s)
 {
-    d->drawing = std::make_shared<const swf::CompiledShape>(swf::CompileShape(s.shape));
+    auto shape = std::make_shared<swf::CompiledShape>(swf::CompileShape(s.shape));
+    // Bounds of what was drawn, strokes with half their width outside.
+    QRectF b;
+    for (const swf::CompiledLayer& layer : shape->layers) {
+        for (const QPainterPath& p : layer.fillPaths)
+            if (!p.isEmpty())
+                b = b.isNull() ? p.boundingRect() : b.united(p.boundingRect());
+        for (size_t i = 0; i < layer.linePaths.size() && i < layer.lines.size(); ++i)
+            if (!layer.linePaths[i].isEmpty()) {
+                const double h = layer.lines[i].width / 2.0;
+                const QRectF r = layer.linePaths[i].boundingRect().adjusted(-h, -h, h, h);
+                b = b.isNull() ? r : b.united(r);
+            }
+    }
+    shape->bounds = b;
+    d->drawing = std::move(shape);
 }
 
 swf::ShapeRecordPath& currentPath(DrawingState& s)
@@ -291,7 +304,7 @@ void InstallMovieClip(Runtime& rt)
     // Drawing.
     def("clear", [&rt](Activation&, Object* o, Args&) -> Value {
         if (auto* d = self(rt, o)) {
-            drawings().erase(d);
+            d->drawingSource = nullptr;
             d->drawing = nullptr;
         }
         return Value();
@@ -299,7 +312,7 @@ void InstallMovieClip(Runtime& rt)
     def("lineStyle", [&rt](Activation& a, Object* o, Args& args) -> Value {
         auto* d = self(rt, o);
         if (!d) return Value();
-        DrawingState& s = drawings()[d];
+        DrawingState& s = drawingOf(d);
         if (s.shape.layers.empty()) s.shape.layers.emplace_back();
         if (args.empty() || args[0].isUndefined()) {
             s.line = 0;
@@ -316,7 +329,7 @@ void InstallMovieClip(Runtime& rt)
     def("beginFill", [&rt](Activation& a, Object* o, Args& args) -> Value {
         auto* d = self(rt, o);
         if (!d) return Value();
-        DrawingState& s = drawings()[d];
+        DrawingState& s = drawingOf(d);
         if (s.shape.layers.empty()) s.shape.layers.emplace_back();
         if (args.empty() || args[0].isUndefined()) {
             s.fill = 0;
@@ -330,7 +343,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("beginGradientFill", [&rt](Activation&, Object* o, Args&) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawings()[d];
+            DrawingState& s = drawingOf(d);
             if (s.shape.layers.empty()) s.shape.layers.emplace_back();
             swf::FillStyle f;
             f.color = Qt::gray;
@@ -341,7 +354,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("endFill", [&rt](Activation&, Object* o, Args&) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawings()[d];
+            DrawingState& s = drawingOf(d);
             s.fill = 0;
             recompile(d, s);
         }
@@ -349,7 +362,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("moveTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawings()[d];
+            DrawingState& s = drawingOf(d);
             s.pen = QPointF(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             if (s.shape.layers.empty()) s.shape.layers.emplace_back();
             s.shape.layers.back().paths.push_back(swf::ShapeRecordPath{0, s.fill, s.line, {}});
@@ -358,7 +371,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("lineTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawings()[d];
+            DrawingState& s = drawingOf(d);
             const QPointF to(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             if (!std::isfinite(to.x()) || !std::isfinite(to.y())) return Value();
             swf::Edge e;
@@ -372,7 +385,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("curveTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawings()[d];
+            DrawingState& s = drawingOf(d);
             const QPointF c(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             const QPointF to(rt.toNumber(a, Arg(args, 2)) * 20, rt.toNumber(a, Arg(args, 3)) * 20);
             if (!std::isfinite(to.x()) || !std::isfinite(to.y()) || !std::isfinite(c.x()) || !std::isfinite(c.y())) return Value();

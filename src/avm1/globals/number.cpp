@@ -103,8 +103,10 @@ void InstallMath(Runtime& rt)
         math->defineNative(rt, QString::fromLatin1(name), [&rt, isMax](Activation& a, Object*, Args& args) -> Value {
             if (args.empty())
                 return Value(isMax ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity());
-            if (args.size() < 2)
+            if (args.size() < 2) {
+                rt.toNumber(a, args[0]);       // its valueOf still runs
                 return Value(std::nan(""));   // the Flash Player wants two numbers
+            }
             double r = isMax ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
             for (const Value& v : args) {
                 const double n = rt.toNumber(a, v);
