@@ -25,7 +25,7 @@ DisplayObject* childByName(DisplayObject* d, const QString& name, bool cs)
     if (!d)
         return nullptr;
     for (const swf::DisplayPtr& c : d->children)
-        if (cs ? c->name == name : c->name.compare(name, Qt::CaseInsensitive) == 0)
+        if (cs ? c->name == name : SameNameFolded(c->name, name))
             return c.get();
     return nullptr;
 }

@@ -133,6 +133,35 @@ public:
     Object* self;
 };
 
+// The object the part of a variable path before its variable names: the
+// movie's own timeline for "", a clip for a slash path, and for a dot path
+// ("a.b") the first scope of the chain from which every part leads to an
+// object (and, when reading, that has the variable), so a path that breaks
+// off in one scope is tried in the next.
+Value pathBase(Activation& a, const QString& path, const QString* reading = nullptr)
+{
+    if (path.isEmpty())
+        return a.target ? Value(a.target) : Value();
+    if (path.contains(QLatin1Char('/')) || path.contains(QLatin1Char(':'))) {
+        swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.target));
+        return d ? a.rt.clipValue(d) : Value();
+    }
+    const QStringList parts = path.split(QLatin1Char('.'));
+    auto walk = [&](Value base) {
+        for (int i = 1; i < parts.size() && base.isObject(); ++i)
+            base = a.rt.getMember(a, base, parts[i]);
+        return base.isObject() ? base : Value();
+    };
+    for (Scope* s = a.scope; s; s = s->parent) {
+        if (!s->target || !s->target->hasProperty(a, parts[0]))
+            continue;
+        const Value base = walk(s->target->get(a, parts[0]));
+        if (base.isObject() && (!reading || base.asObject()->hasProperty(a, *reading)))
+            return base;
+    }
+    return walk(GetVariable(a, parts[0]));   // this, _root, _levelN, ...
+}
+
 } // namespace
 
 // Resolves "a.b.c", "/a/b:c", "_root.x" and plain names as the Flash
@@ -186,19 +215,7 @@ Value GetVariable(Activation& a, const QString& name)
     }
     const QString path = name.left(sep);
     const QString var = name.mid(sep + 1);
-    Value base;
-    if (path.isEmpty()) {
-        base = a.target ? Value(a.target) : Value();
-    } else if (!path.contains(QLatin1Char('/')) && !path.contains(QLatin1Char(':'))) {
-        // Dot path: each part is a variable of the one before.
-        const QStringList parts = path.split(QLatin1Char('.'));
-        base = GetVariable(a, parts[0]);
-        for (int i = 1; i < parts.size() && base.isObject(); ++i)
-            base = a.rt.getMember(a, base, parts[i]);
-    } else {
-        swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.target));
-        base = d ? a.rt.clipValue(d) : Value();
-    }
+    const Value base = pathBase(a, path, &var);
     if (!base.isObject())
         return Value();
     return a.rt.getMember(a, base, var);
@@ -215,18 +232,7 @@ void SetVariable(Activation& a, const QString& name, const Value& v)
         if (sep >= 0) {
             const QString path = name.left(sep);
             const QString var = name.mid(sep + 1);
-            Value base;
-            if (path.isEmpty())
-                base = a.target ? Value(a.target) : Value();
-            else if (!path.contains(QLatin1Char('/')) && !path.contains(QLatin1Char(':'))) {
-                const QStringList parts = path.split(QLatin1Char('.'));
-                base = GetVariable(a, parts[0]);
-                for (int i = 1; i < parts.size() && base.isObject(); ++i)
-                    base = a.rt.getMember(a, base, parts[i]);
-            } else {
-                swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.target));
-                base = d ? a.rt.clipValue(d) : Value();
-            }
+            const Value base = pathBase(a, path);
             if (base.isObject())
                 a.rt.setMember(a, base, var, v);
             return;
@@ -1023,9 +1029,11 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             case 0x62: v = x ^ b; break;
             case 0x63: v = int32_t(uint32_t(x) << (b & 31)); break;
             case 0x64: v = x >> (b & 31); break;
-            // The shifted bits are read back as a signed integer, so a
-            // shift by 0 (or 32) keeps a negative number negative.
-            default: v = int32_t(uint32_t(x) >> (b & 31)); break;
+            // Up to version 8 the shifted bits are read back as a signed
+            // integer, so a shift by 0 (or 32) keeps a negative number negative.
+            default:
+                v = a.version <= 8 ? double(int32_t(uint32_t(x) >> (b & 31))) : double(uint32_t(x) >> (b & 31));
+                break;
             }
             st.push(Value(v));
             break;

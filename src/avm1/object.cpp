@@ -25,13 +25,44 @@ bool Property::visibleTo(int version) const
 
 // --- Property map ----------------------------------------------------------------
 
+namespace {
+
+QChar fold(QChar c)
+{
+    if (c.unicode() < 0x80)
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ? QChar(c.unicode() + 32) : c;
+    if (c.unicodeVersion() == QChar::Unicode_Unassigned || c.unicodeVersion() > QChar::Unicode_3_0)
+        return c;
+    return c.toLower();
+}
+
+} // namespace
+
+QString FoldName(const QString& name)
+{
+    QString out = name;
+    for (QChar& c : out)
+        c = fold(c);
+    return out;
+}
+
+bool SameNameFolded(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
 Property* PropertyMap::find(const QString& name, bool caseSensitive)
 {
     // Small maps (most objects, every function's locals) are searched in
     // place; the indexes exist only past kIndexed properties.
     if (props_.size() <= kIndexed) {
         for (Property& p : props_)
-            if (caseSensitive ? p.name == name : p.name.compare(name, Qt::CaseInsensitive) == 0)
+            if (caseSensitive ? p.name == name : SameNameFolded(p.name, name))
                 return &p;
         return nullptr;
     }
@@ -56,7 +87,7 @@ Property& PropertyMap::insert(const QString& name, bool caseSensitive)
     } else if (props_.size() > kIndexed) {
         exact_.insert(name, i);
         // The folded index keeps the first property of each folded name.
-        const QString f = name.toLower();
+        const QString f = FoldName(name);
         if (!folded_.contains(f))
             folded_.insert(f, i);
     }
@@ -81,7 +112,7 @@ void PropertyMap::reindex(bool)
         return;
     for (int i = 0; i < int(props_.size()); ++i) {
         exact_.insert(props_[size_t(i)].name, i);
-        const QString f = props_[size_t(i)].name.toLower();
+        const QString f = FoldName(props_[size_t(i)].name);
         if (!folded_.contains(f))
             folded_.insert(f, i);
     }
@@ -101,6 +132,10 @@ Property* Object::lookup(Activation& a, const QString& name, Object** owner)
         }
         o = o->proto_;
     }
+    // A chain that loops back on itself (or runs deeper than any real one)
+    // stops the action list, as the Flash Player does.
+    if (o)
+        throw ScriptAbort{};
     return nullptr;
 }
 
@@ -138,6 +173,8 @@ Value Object::get(Activation& a, const QString& name)
 
 void Object::set(Activation& a, const QString& name, const Value& v)
 {
+    if (name.isEmpty())
+        return;   // a property without a name is never made
     if (name == QLatin1String("__proto__")) {
         setProto(v.asObject());
         // Keep a plain property too, so enumeration and hasOwnProperty see it.
@@ -199,6 +236,8 @@ bool Object::hasProperty(Activation& a, const QString& name)
 
 bool Object::hasOwnProperty(Activation& a, const QString& name)
 {
+    if (proto_ && name == QLatin1String("__proto__"))
+        return true;
     const Property* p = props_.find(name, a.caseSensitive());
     return p && p->visibleTo(a.version);
 }
@@ -219,7 +258,7 @@ std::vector<QString> Object::enumerate(Activation& a)
     for (int guard = 0; o && guard < 256; ++guard) {
         const auto& all = o->props_.all();
         for (auto it = all.rbegin(); it != all.rend(); ++it) {
-            const QString k = a.caseSensitive() ? it->name : it->name.toLower();
+            const QString k = a.caseSensitive() ? it->name : FoldName(it->name);
             if (seen.contains(k))
                 continue;
             seen.insert(k, true);

@@ -42,6 +42,12 @@ struct Property {
     bool visibleTo(int version) const;
 };
 
+// A name as movies before version 7 compare it: letters folded to lower
+// case by the Flash Player's own case table, which knows the letters of
+// Unicode 3.0 and no later ones.
+QString FoldName(const QString& name);
+bool SameNameFolded(const QString& a, const QString& b);
+
 // Properties in creation order with a lookup by name; names compare
 // without case for movies before version 7.
 class PropertyMap {
@@ -56,7 +62,7 @@ public:
 
 private:
     static constexpr size_t kIndexed = 8;
-    static QString key(const QString& name, bool caseSensitive) { return caseSensitive ? name : name.toLower(); }
+    static QString key(const QString& name, bool caseSensitive) { return caseSensitive ? name : FoldName(name); }
     void reindex(bool caseSensitive);
     std::vector<Property> props_;
     QHash<QString, int> exact_;

@@ -269,5 +269,51 @@ TEST(Avm1Script, DrawnShapesSizeTheClipAndDuplicatesCopyThem)
     EXPECT_EQ(run->lines, (QStringList{"100", "400", "100"}));
 }
 
+// How names and paths resolve: a dot path that breaks off in one scope is
+// tried in the next; a nameless property is never made; an object always
+// owns its __proto__; >>> reads back signed up to version 8.
+TEST(Avm1Script, PathsNamesAndShiftsResolveAsThePlayerDoes)
+{
+    for (int version : {8, 10}) {
+        ActionWriter a;
+        // this.a = {b: {}}; _global.a = {b: {c: "global"}}; trace(a.b.c)
+        a.push(QStringLiteral("a")).push(QStringLiteral("b")).pushInt(0).op(0x43).pushInt(1).op(0x43).setVariable();
+        a.push(QStringLiteral("_global")).getVariable().push(QStringLiteral("a"))
+            .push(QStringLiteral("b")).push(QStringLiteral("c")).push(QStringLiteral("global")).pushInt(1).op(0x43)
+            .pushInt(1).op(0x43).op(0x4F);
+        a.push(QStringLiteral("a.b.c")).getVariable().trace();
+        // o = {}; o[""] = 1; o.hasOwnProperty(""), o.hasOwnProperty("__proto__")
+        a.push(QStringLiteral("o")).pushInt(0).op(0x43).setVariable();
+        a.push(QStringLiteral("o")).getVariable().push(QString()).pushInt(1).op(0x4F);
+        a.push(QString()).pushInt(1).push(QStringLiteral("o")).getVariable().push(QStringLiteral("hasOwnProperty")).op(0x52).trace();
+        a.push(QStringLiteral("__proto__")).pushInt(1).push(QStringLiteral("o")).getVariable()
+            .push(QStringLiteral("hasOwnProperty")).op(0x52).trace();
+        a.pushInt(-3).pushInt(0).op(0x65).trace();
+        SwfWriter w(Options(version));
+        w.doAction(a);
+        w.showFrame();
+        auto run = Start(w.finish());
+        EXPECT_EQ(run->lines, (QStringList{"global", "false", "true", version == 8 ? "-3" : "4294967293"})) << version;
+    }
+}
+
+// A prototype chain that loops on itself stops the action list there.
+TEST(Avm1Script, APrototypeLoopStopsTheScript)
+{
+    ActionWriter a;
+    a.push(QStringLiteral("o")).pushInt(0).op(0x43).setVariable();
+    a.push(QStringLiteral("o")).getVariable().push(QStringLiteral("__proto__")).push(QStringLiteral("o")).getVariable().op(0x4F);
+    a.push(QStringLiteral("o")).getVariable().push(QStringLiteral("missing")).op(0x4E).trace();
+    a.push(QStringLiteral("not reached")).trace();
+    SwfWriter w(Options(6));
+    w.doAction(a);
+    w.showFrame();
+    w.doAction(ActionWriter().push(QStringLiteral("next frame")).trace());
+    w.showFrame();
+    auto run = Start(w.finish());
+    run->player->advance(1);
+    EXPECT_EQ(run->lines, (QStringList{"next frame"}));
+}
+
 } // namespace
 } // namespace plovex::avm1

@@ -1,5 +1,6 @@
 // Number printing and string reading as the Flash Player does them.
 
+#include "avm1/object.h"
 #include "avm1/value.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,26 @@ TEST(Avm1Value, IntegerConversionsWrapAt32Bits)
     EXPECT_EQ(ToUint32(-1), 4294967295u);
     EXPECT_EQ(NumberToRadix(255, 16), QStringLiteral("ff"));
     EXPECT_EQ(NumberToRadix(-5, 2), QStringLiteral("-101"));
+}
+
+// Names before version 7 compare through the old player's case table:
+// letters Unicode added later keep their case.
+TEST(Avm1Value, OldMoviesFoldNamesByTheOldCaseTable)
+{
+    const struct { const char16_t* a; const char16_t* b; bool same; } cases[] = {
+        {u"FoO", u"foo", true},
+        {u"\u00c4x", u"\u00e4X", true},            // Latin-1
+        {u"\u01f1\u01f2", u"\u01f3\u01f3", true},  // DZ digraphs, all three cases
+        {u"\u04e4", u"\u04e5", true},              // Cyrillic
+        {u"\u023a", u"\u2c65", false},             // Unicode 4.1 and 5.0
+        {u"\u03f7", u"\u03f8", false},             // Unicode 4.0
+        {u"ab", u"abc", false},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf16(c.a), b = QString::fromUtf16(c.b);
+        EXPECT_EQ(SameNameFolded(a, b), c.same) << a.toStdString() << " / " << b.toStdString();
+        EXPECT_EQ(FoldName(a) == FoldName(b), c.same) << a.toStdString() << " / " << b.toStdString();
+    }
 }
 
 } // namespace
