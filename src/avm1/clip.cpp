@@ -20,16 +20,6 @@ swf::CharacterKind kindOf(const swf::Movie& movie, const DisplayObject* d)
     return c ? c->kind() : swf::CharacterKind::Sprite;
 }
 
-DisplayObject* childByName(DisplayObject* d, const QString& name, bool cs)
-{
-    if (!d)
-        return nullptr;
-    for (const swf::DisplayPtr& c : d->children)
-        if (cs ? c->name == name : SameNameFolded(c->name, name))
-            return c.get();
-    return nullptr;
-}
-
 void decompose(const swf::Matrix& m, double& xs, double& ys, double& rot)
 {
     xs = std::sqrt(m.a * m.a + m.b * m.b) * 100;
@@ -263,7 +253,7 @@ Value ClipObject::get(Activation& a, const QString& name)
         return p->value;
     }
     if (d) {
-        if (DisplayObject* c = childByName(d, name, a.caseSensitive()))
+        if (DisplayObject* c = rt.childNamed(d, name, a.caseSensitive()))
             return rt.clipValue(c);
         if (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText) {
             Value v;
@@ -345,7 +335,7 @@ bool ClipObject::hasProperty(Activation& a, const QString& name)
             if (nameEq(name, n))
                 return !(nameEq(name, "_parent") && !d->parent);
     }
-    if (d && childByName(d, name, a.caseSensitive()))
+    if (d && rt.childNamed(d, name, a.caseSensitive()))
         return true;
     return Object::hasProperty(a, name);
 }

@@ -78,8 +78,10 @@ void setTarget(Activation& a, const QString& path)
 // A call's argument count, then its arguments (first on top).
 std::vector<Value> popArgs(Activation& a, Stack& st)
 {
+    // The count is read as an unsigned 32-bit number, so a huge or negative
+    // one takes every value left on the stack.
     const double n = a.rt.toNumber(a, st.pop());
-    const int count = std::isfinite(n) ? std::clamp(int(n), 0, int(st.v.size())) : 0;
+    const int count = int(std::min<qint64>(ToUint32(n), qint64(st.v.size())));
     std::vector<Value> args;
     args.reserve(size_t(count));
     for (int i = 0; i < count; ++i)

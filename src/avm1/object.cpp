@@ -252,10 +252,14 @@ bool Object::deleteProperty(Activation& a, const QString& name)
 
 std::vector<QString> Object::enumerate(Activation& a)
 {
-    std::vector<QString> out;
+    // Names come most recent first, an object's own after its prototypes'
+    // (which a for..in loop then visits last); a name the object itself
+    // has hides the same name further down the chain.
+    std::vector<std::vector<QString>> levels;
     QHash<QString, bool> seen;
     Object* o = this;
     for (int guard = 0; o && guard < 256; ++guard) {
+        std::vector<QString>& level = levels.emplace_back();
         const auto& all = o->props_.all();
         for (auto it = all.rbegin(); it != all.rend(); ++it) {
             const QString k = a.caseSensitive() ? it->name : FoldName(it->name);
@@ -264,10 +268,13 @@ std::vector<QString> Object::enumerate(Activation& a)
             seen.insert(k, true);
             if ((it->flags & kDontEnum) || !it->visibleTo(a.version))
                 continue;
-            out.push_back(it->name);
+            level.push_back(it->name);
         }
         o = o->proto_;
     }
+    std::vector<QString> out;
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+        out.insert(out.end(), it->begin(), it->end());
     return out;
 }
 

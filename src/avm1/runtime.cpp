@@ -252,6 +252,21 @@ swf::DisplayObject* Runtime::displayOf(Object* o) const
     return nullptr;
 }
 
+swf::DisplayObject* Runtime::childNamed(swf::DisplayObject* d, const QString& name, bool cs) const
+{
+    if (!d)
+        return nullptr;
+    for (const swf::DisplayPtr& c : d->children)
+        if (cs ? c->name == name : SameNameFolded(c->name, name)) {
+            const swf::Character* ch = movie_->character(c->characterId);
+            if (ch && (ch->kind() == swf::CharacterKind::Shape || ch->kind() == swf::CharacterKind::MorphShape ||
+                       ch->kind() == swf::CharacterKind::Text || ch->kind() == swf::CharacterKind::Bitmap))
+                return d;
+            return c.get();
+        }
+    return nullptr;
+}
+
 swf::DisplayObject* Runtime::resolveTarget(Activation& a, const QString& pathIn, swf::DisplayObject* from)
 {
     QString path = pathIn;
@@ -301,12 +316,7 @@ swf::DisplayObject* Runtime::resolveTarget(Activation& a, const QString& pathIn,
         }
         if (p.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0)
             continue;
-        swf::DisplayObject* next = nullptr;
-        for (const swf::DisplayPtr& c : d->children)
-            if (cs ? c->name == p : c->name.compare(p, Qt::CaseInsensitive) == 0) {
-                next = c.get();
-                break;
-            }
+        swf::DisplayObject* next = childNamed(d, p, cs);
         if (!next) {
             // A variable holding a clip also names one.
             if (auto* clip = clipObject(d)) {

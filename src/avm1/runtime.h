@@ -157,6 +157,9 @@ public:
     ClipObject* clipObject(swf::DisplayObject* o);   // made on first use
     Value clipValue(swf::DisplayObject* o);
     swf::DisplayObject* displayOf(Object* o) const;
+    // The child of `d` with that instance name. A shape, static text or
+    // bitmap is no object of its own to scripts: its name stands for `d`.
+    swf::DisplayObject* childNamed(swf::DisplayObject* d, const QString& name, bool caseSensitive) const;
     swf::DisplayObject* resolveTarget(Activation& a, const QString& path, swf::DisplayObject* from);
     QString targetPath(swf::DisplayObject* o) const;        // "_level0.a.b"
     QString slashPath(swf::DisplayObject* o) const;         // "/a/b"

@@ -315,5 +315,31 @@ TEST(Avm1Script, APrototypeLoopStopsTheScript)
     EXPECT_EQ(run->lines, (QStringList{"next frame"}));
 }
 
+// for..in visits an object's own names (latest first) before its
+// prototype's; a call's argument count is unsigned, so a huge one takes
+// every value left on the stack.
+TEST(Avm1Script, EnumerationOrderAndArgumentCounts)
+{
+    ActionWriter a;
+    // p = {x: 1, y: 2}; o = {__proto__: p}; o.z = 3; o.x = 4
+    a.push(QStringLiteral("p")).push(QStringLiteral("x")).pushInt(1).push(QStringLiteral("y")).pushInt(2).pushInt(2).op(0x43).setVariable();
+    a.push(QStringLiteral("o")).push(QStringLiteral("__proto__")).push(QStringLiteral("p")).getVariable().pushInt(1).op(0x43).setVariable();
+    a.push(QStringLiteral("o")).getVariable().push(QStringLiteral("z")).pushInt(3).op(0x4F);
+    a.push(QStringLiteral("o")).getVariable().push(QStringLiteral("x")).pushInt(4).op(0x4F);
+    // for (k in o) trace(k): Enumerate2 pushes null then the names.
+    a.push(QStringLiteral("o")).getVariable().op(0x55);
+    // loop: dup; push null; equals; if -> end; trace; jump -> loop
+    a.op(0x4C).pushNull().op(0x49).ifTrue(6).trace().jump(-17);
+    a.op(0x17);
+    // new Array(...) given 2^32 + 2^31 + 1 arguments: takes "b", "a" and the marker.
+    a.push(QStringLiteral("marker")).push(QStringLiteral("a")).push(QStringLiteral("b")).push(4294967297.0 + 2147483648.0)
+        .push(QStringLiteral("Array")).op(0x40).push(QStringLiteral("length")).op(0x4E).trace();
+    SwfWriter w(Options(7));
+    w.doAction(a);
+    w.showFrame();
+    auto run = Start(w.finish());
+    EXPECT_EQ(run->lines, (QStringList{"y", "x", "z", "3"}));
+}
+
 } // namespace
 } // namespace plovex::avm1
