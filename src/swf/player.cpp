@@ -263,6 +263,10 @@ namespace {
 
 // Replay work (TimelineRunner::work) between checkpoints, at least.
 constexpr quint64 kMinCheckpointWork = 256;
+// And at least one unit for this many pointers of the list: a long run
+// forward copies little, while a step back replays a few milliseconds
+// at most.
+constexpr size_t kCheckpointSlotsPerWork = 4;
 // Memory all checkpoints of one player may hold.
 constexpr size_t kMaxCheckpointBytes = size_t(160) << 20;
 
@@ -333,7 +337,7 @@ struct Player::State {
             baseWork = it->second.work;
             return;
         }
-        if (work - baseWork >= std::max(kMinCheckpointWork, quint64(list.size() / TimelineRunner::kSlotsPerWorkUnit)))
+        if (work - baseWork >= std::max(kMinCheckpointWork, quint64(list.size() / kCheckpointSlotsPerWork)))
             checkpoint(work - baseWork);
     }
 
