@@ -441,6 +441,14 @@ const DisplayList& Player::displayList() const
     return state_->scripts ? state_->scripts->root().children : state_->list;
 }
 
+std::vector<int> Player::checkpointFrames() const
+{
+    std::vector<int> frames;
+    for (const auto& [frame, c] : state_->checkpoints)
+        frames.push_back(frame);
+    return frames;
+}
+
 Player::Player(std::shared_ptr<const Movie> movie, AudioEvents* audio) : state_(std::make_unique<State>())
 {
     state_->movie = std::move(movie);

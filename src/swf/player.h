@@ -110,6 +110,8 @@ public:
     MovieRuntime* scripts() const;
     // What the current frame shows: the root's display list (swf/display.h).
     const std::vector<std::shared_ptr<DisplayObject>>& displayList() const;
+    // The frames whose display lists seeking keeps (ascending).
+    std::vector<int> checkpointFrames() const;
 
     // Draws the current frame into the painter's device over viewport.
     void render(QPainter& painter, const QRect& viewport, const RenderOptions& options) const;
