@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace plovex::avm1 {
 
 using swf::DisplayObject;
@@ -354,11 +356,12 @@ void ScriptedMovie::remove(DisplayObject* o)
         return;
     DisplayPtr keep = ptrOf(o);
     auto& list = o->parent->children;
-    for (auto it = list.begin(); it != list.end(); ++it)
-        if (it->get() == o) {
-            list.erase(it);
-            break;
-        }
+    // Found by its depth, or (a list out of depth order) by a search.
+    auto it = swf::FindDepth(list, o->depth);
+    if (it == list.end() || it->get() != o)
+        it = std::find_if(list.begin(), list.end(), [o](const DisplayPtr& c) { return c.get() == o; });
+    if (it != list.end())
+        list.erase(it);
     unload(keep);
     o->parent = nullptr;
     if (rt_->focus == o)

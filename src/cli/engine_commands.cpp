@@ -15,6 +15,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -276,9 +277,55 @@ int runRender(const QStringList& args)
     return 0;
 }
 
+// bench MOVIE --seek: the engine's seeking alone, without drawing, in the
+// order a user meets it: from frame 0 to the last frame, then steps back
+// from there (as reverse play makes them), then from frame 0 to the middle.
+// Scripted movies seek through their scripts, as in the player.
+int runSeekBench(const Options& o)
+{
+    QString error;
+    const auto movie = loadOrFail(o.movie, error);
+    if (!movie)
+        return fail(error);
+    swf::Player player(movie, headlessScripts(o.movie));
+    const int n = player.frameCount();
+    if (n < 1)
+        return fail(QStringLiteral("%1: the movie has no frames").arg(o.movie));
+    QElapsedTimer t;
+    t.start();
+    player.gotoFrame(n - 1);
+    const double lastMs = t.nsecsElapsed() / 1e6;
+    std::vector<double> backMs;
+    const int steps = std::min(n - 1, 250);
+    for (int i = 0; i < steps; ++i) {
+        const int to = player.currentFrame() - 1;
+        t.restart();
+        player.gotoFrame(to);
+        backMs.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(backMs.begin(), backMs.end());
+    const auto quantile = [&](double q) {
+        return backMs.empty() ? 0.0 : backMs[std::min(backMs.size() - 1, size_t(q * double(backMs.size())))];
+    };
+    player.gotoFrame(0);
+    t.restart();
+    player.gotoFrame(n / 2);
+    const double middleMs = t.nsecsElapsed() / 1e6;
+    std::printf("seek: %d frames, goto last %.2f ms, step back median %.3f ms p95 %.3f ms, goto middle %.2f ms, "
+                "peak %.0f MiB\n",
+                n, lastMs, quantile(0.5), quantile(0.95), middleMs, peakMemoryKiB() / 1024.0);
+    return 0;
+}
+
 int runBench(const QStringList& args)
 {
     Options o;
+    if (args.contains(QStringLiteral("--seek"))) {
+        QStringList rest = args;
+        rest.removeAll(QStringLiteral("--seek"));
+        const QString bad = parseArgs(rest, {}, o);
+        return bad.isEmpty() ? runSeekBench(o) : fail(bad);
+    }
     QString error = parseArgs(args, {"frames", "quality"}, o);
     if (!error.isEmpty())
         return fail(error);
@@ -327,7 +374,7 @@ const Command render("render",
                      "render MOVIE --frames N --out FILE.png|.jpg|.gif|.bmp [--quality low|high] [--width W --height H]",
                      runRender);
 const Command trace("trace", "trace MOVIE [--frames N] [--input FILE]", runTrace);
-const Command bench("bench", "bench MOVIE [--frames N] [--quality low|high]", runBench);
+const Command bench("bench", "bench MOVIE [--frames N] [--quality low|high] | bench MOVIE --seek", runBench);
 
 } // namespace
 

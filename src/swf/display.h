@@ -54,6 +54,10 @@ struct DisplayObject : std::enable_shared_from_this<DisplayObject> {
     // A sprite's own timeline: its current frame and its display list.
     int frame = -1;
     DisplayList children;
+    // The timeline runner's index of `children`: the depths (ascending)
+    // of the children whose own timelines run, so a frame visits those
+    // without walking the whole list.
+    std::vector<int> runningChildren;
 
     // --- The live tree (set while scripts run; harmless otherwise) ---
     DisplayObject* parent = nullptr;
@@ -76,6 +80,11 @@ DisplayList CloneList(const DisplayList& list);
 
 // Runs timelines against display lists. Newly placed sprites run their
 // first frame at once; existing sprites advance one frame per tick.
+//
+// Objects that are shared with another list (a saved state of the
+// player's seeking) are copied before they change, so the states a list
+// was copied into keep what they held: a copy of a list is a copy of its
+// pointers, and only what changes is copied again.
 class TimelineRunner {
 public:
     explicit TimelineRunner(const Movie& movie, int spriteBudget = kMaxObjectsCreatedPerFrame)
@@ -86,16 +95,29 @@ public:
 
     // One frame on for a timeline owner (the root or a sprite), looping
     // at the end the way the Flash Player does: objects that stay keep
-    // their own state.
-    void tick(const Timeline& timeline, int& frame, DisplayList& list);
-    // Applies frame `index` of the timeline's tags to the list.
-    void runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed);
+    // their own state. `running` is the owner's index of running children
+    // (see DisplayObject::runningChildren), kept up to date here.
+    void tick(const Timeline& timeline, int& frame, DisplayList& list, std::vector<int>& running);
+    // Applies frame `index` of the timeline's tags to the list, keeping
+    // `running` up to date when given.
+    void runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed,
+                  std::vector<int>* running = nullptr);
     // Sound: when set, each frame a timeline enters is told to the sink.
     void setAudioEvents(AudioEvents* sink) { sounds_ = sink; }
+    // What this runner did, in units of about one placement: frames run,
+    // tags applied, objects made or copied. Seeking spaces its saved
+    // states by it.
+    quint64 work() const { return work_; }
+
+    // Pointers copied for the cost of about one unit of work.
+    static constexpr int kSlotsPerWorkUnit = 32;
 
 private:
-    void place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed);
+    void place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed,
+               std::vector<int>* running);
     void instantiate(DisplayObject& o);
+    // The object at `p`, first copied if another list holds it too.
+    DisplayObject& own(DisplayPtr& p);
     const Movie& movie_;
     AudioEvents* sounds_ = nullptr;   // sound
     TimelineId timeline_;             // sound: the timeline being run
@@ -103,6 +125,7 @@ private:
     // Hostile files can nest sprites to build huge trees; a runner creates
     // at most this many objects (swf/limits.h).
     int budget_;
+    quint64 work_ = 0;
 };
 
 // The position in a depth-sorted list where `depth` is or would go.

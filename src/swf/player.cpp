@@ -17,6 +17,9 @@ namespace plovex::swf {
 
 DisplayList::iterator FindDepth(DisplayList& list, int depth)
 {
+    // Most placements go on top of everything before them.
+    if (list.empty() || list.back()->depth < depth)
+        return list.end();
     return std::lower_bound(list.begin(), list.end(), depth,
                             [](const DisplayPtr& o, int d) { return o->depth < d; });
 }
@@ -40,9 +43,36 @@ DisplayList CloneList(const DisplayList& list)
     return out;
 }
 
+namespace {
+
+// Keeps a running-children index (ascending depths) in step with the list.
+void NoteRunning(std::vector<int>* running, int depth, bool runs)
+{
+    if (!running)
+        return;
+    auto it = std::lower_bound(running->begin(), running->end(), depth);
+    const bool there = it != running->end() && *it == depth;
+    if (runs && !there)
+        running->insert(it, depth);
+    else if (!runs && there)
+        running->erase(it);
+}
+
+} // namespace
+
+DisplayObject& TimelineRunner::own(DisplayPtr& p)
+{
+    if (p.use_count() > 1) {
+        p = std::make_shared<DisplayObject>(*p);
+        work_ += 1 + p->children.size() / kSlotsPerWorkUnit;
+    }
+    return *p;
+}
+
 void TimelineRunner::instantiate(DisplayObject& o)
 {
     o.children.clear();
+    o.runningChildren.clear();
     o.frame = -1;
     o.clipActions = nullptr;
     const auto* sprite = movie_.get<SpriteCharacter>(o.characterId);
@@ -52,13 +82,14 @@ void TimelineRunner::instantiate(DisplayObject& o)
     ++depthGuard_;
     const TimelineId parent = timeline_;   // sound
     timeline_ = {o.characterId, ChildInstanceKey(parent.instance, o.depth, o.characterId)};
-    runFrame(sprite->timeline, 0, o.children, nullptr);
+    runFrame(sprite->timeline, 0, o.children, nullptr, &o.runningChildren);
     timeline_ = parent;
     o.frame = 0;
     --depthGuard_;
 }
 
-void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed)
+void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& list, std::vector<int>* placed,
+                           std::vector<int>* running)
 {
     auto it = FindDepth(list, p.depth);
     const bool occupied = it != list.end() && (*it)->depth == p.depth;
@@ -79,12 +110,13 @@ void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& li
         o = it->get();
         fresh = true;
     } else {
-        o = it->get();
+        o = &own(*it);
         if (p.characterId && *p.characterId != o->characterId && movie_.character(*p.characterId)) {
             o->characterId = *p.characterId;
             fresh = true;
         }
     }
+    ++work_;
     if (p.matrix)
         o->matrix = *p.matrix;
     if (p.colorTransform)
@@ -106,46 +138,57 @@ void TimelineRunner::place(const PlaceObject& p, int frameIndex, DisplayList& li
     if (fresh) {
         o->placeFrame = frameIndex;
         instantiate(*o);
+        NoteRunning(running, o->depth, o->frame >= 0);
         if (placed)
             placed->push_back(o->depth);
     }
 }
 
-void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed)
+void TimelineRunner::runFrame(const Timeline& timeline, int index, DisplayList& list, std::vector<int>* placed,
+                              std::vector<int>* running)
 {
     if (index < 0 || size_t(index) >= timeline.frames.size())
         return;
+    ++work_;
     if (sounds_)   // sound
         PlayFrameSounds(timeline, timeline_, index, *sounds_);
     for (const ControlTag& tag : timeline.frames[size_t(index)].tags) {
         if (const auto* p = std::get_if<PlaceObject>(&tag)) {
-            place(*p, index, list, placed);
+            place(*p, index, list, placed, running);
         } else if (const auto* r = std::get_if<RemoveObject>(&tag)) {
+            ++work_;
             auto it = FindDepth(list, r->depth);
-            if (it != list.end() && (*it)->depth == r->depth)
+            if (it != list.end() && (*it)->depth == r->depth) {
                 list.erase(it);
+                NoteRunning(running, r->depth, false);
+            }
         }
     }
 }
 
-void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& list)
+void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& list, std::vector<int>& running)
 {
-    // Sprites already on the list play on by one frame.
+    // Sprites already on the list play on by one frame, in depth order.
     if (++depthGuard_ <= kMaxSpriteNesting) {
-        for (const DisplayPtr& o : list)
-            if (o->frame >= 0)
-                if (const auto* s = movie_.get<SpriteCharacter>(o->characterId)) {
-                    const TimelineId parent = timeline_;   // sound
-                    timeline_ = {o->characterId, ChildInstanceKey(parent.instance, o->depth, o->characterId)};
-                    tick(s->timeline, o->frame, o->children);
-                    timeline_ = parent;
-                }
+        for (size_t i = 0; i < running.size(); ++i) {
+            auto it = FindDepth(list, running[i]);
+            if (it == list.end() || (*it)->depth != running[i] || (*it)->frame < 0)
+                continue;
+            const auto* s = movie_.get<SpriteCharacter>((*it)->characterId);
+            if (!s)
+                continue;
+            DisplayObject& o = own(*it);
+            const TimelineId parent = timeline_;   // sound
+            timeline_ = {o.characterId, ChildInstanceKey(parent.instance, o.depth, o.characterId)};
+            tick(s->timeline, o.frame, o.children, o.runningChildren);
+            timeline_ = parent;
+        }
     }
     --depthGuard_;
     const int count = int(timeline.frames.size());
     const int next = frame + 1;
     if (next < count) {
-        runFrame(timeline, next, list, nullptr);
+        runFrame(timeline, next, list, nullptr, &running);
         frame = next;
         return;
     }
@@ -156,14 +199,19 @@ void TimelineRunner::tick(const Timeline& timeline, int& frame, DisplayList& lis
     // state; one placed later is a new instance, even of that character.
     DisplayList old = std::move(list);
     list.clear();
+    running.clear();
     std::vector<int> placed;
-    runFrame(timeline, 0, list, &placed);
+    runFrame(timeline, 0, list, &placed, &running);
     for (const DisplayPtr& o : list) {
         auto it = FindDepth(old, o->depth);
         if (it != old.end() && (*it)->depth == o->depth && (*it)->characterId == o->characterId &&
             (*it)->placeFrame == 0) {
+            // `o` is new; the old object may still be held by a saved state.
+            const bool shared = it->use_count() > 1;
             o->frame = (*it)->frame;
-            o->children = std::move((*it)->children);
+            o->children = shared ? (*it)->children : std::move((*it)->children);
+            o->runningChildren = shared ? (*it)->runningChildren : std::move((*it)->runningChildren);
+            NoteRunning(&running, o->depth, o->frame >= 0);
         }
     }
     frame = 0;
@@ -203,16 +251,47 @@ QTransform ViewTransform(const QRectF& stage, const QSizeF& viewport, const Rend
 
 // --- Player ----------------------------------------------------------------------
 
+// Seeking. A goto replays the timeline from the nearest saved state (a
+// checkpoint) at or before the destination, so its cost does not grow with
+// the frame number. Checkpoints are copies of the display list's pointers:
+// objects that did not change are shared with the live list (the runner
+// copies an object before changing a shared one). They are taken while
+// the timeline plays from the start, each once the replay work since the
+// previous one outweighs copying the list, and they are thinned out where
+// they lie closest when their memory passes a bound.
+namespace {
+
+// Replay work (TimelineRunner::work) between checkpoints, at least.
+constexpr quint64 kMinCheckpointWork = 256;
+// And at least one unit for this many pointers of the list: a long run
+// forward copies little, while a step back replays a few milliseconds
+// at most.
+constexpr size_t kCheckpointSlotsPerWork = 4;
+// Memory all checkpoints of one player may hold.
+constexpr size_t kMaxCheckpointBytes = size_t(160) << 20;
+
+struct Checkpoint {
+    DisplayList list;
+    std::vector<int> running;
+    quint64 work = 0;    // replay work from the start to this frame
+    size_t bytes = 0;
+};
+
+} // namespace
+
 struct Player::State {
     std::shared_ptr<const Movie> movie;
     MovieInfo noMovie;
     int frame = -1;
     DisplayList list;
+    std::vector<int> running;   // the root's running children (DisplayObject::runningChildren)
     // True while the state is what running from the start to `frame`
-    // gives, so it can be stepped on and snapshotted.
+    // gives, so it can be stepped on and checkpointed.
     bool canonical = true;
-    std::map<int, DisplayList> snapshots;
-    size_t snapshotObjects = 0;
+    quint64 work = 0;       // replay work from the start to `frame`, while canonical
+    quint64 baseWork = 0;   // the same at the latest checkpoint passed
+    std::map<int, Checkpoint> checkpoints;
+    size_t checkpointBytes = 0;
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
     std::unique_ptr<MovieRuntime> scripts;
@@ -227,19 +306,80 @@ struct Player::State {
     {
         frame = -1;
         list.clear();
+        running.clear();
         canonical = true;
+        work = baseWork = 0;
     }
+
+    void restore(const std::map<int, Checkpoint>::const_iterator& it)
+    {
+        list.clear();
+        list.reserve(it->second.list.size() + 64);
+        list = it->second.list;
+        running = it->second.running;
+        frame = it->first;
+        canonical = true;
+        work = baseWork = it->second.work;
+    }
+
+    static quint64 restoreWork(const Checkpoint& c) { return c.list.size() / TimelineRunner::kSlotsPerWorkUnit; }
 
     void step()
     {
         TimelineRunner runner(*movie);
         if (sounding)   // sound
             runner.setAudioEvents(audio);
-        runner.tick(movie->root, frame, list);
-        if (canonical && frame > 0 && frame % 16 == 0 && !snapshots.count(frame) && snapshotObjects < 200000) {
-            snapshots.emplace(frame, CloneList(list));
-            snapshotObjects += list.size() + 1;
+        runner.tick(movie->root, frame, list, running);
+        if (!canonical)
+            return;
+        work += runner.work();
+        if (auto it = checkpoints.find(frame); it != checkpoints.end()) {
+            baseWork = it->second.work;
+            return;
         }
+        if (work - baseWork >= std::max(kMinCheckpointWork, quint64(list.size() / kCheckpointSlotsPerWork)))
+            checkpoint(work - baseWork);
+    }
+
+    void checkpoint(quint64 workSince)
+    {
+        Checkpoint c;
+        c.list = list;
+        c.running = running;
+        c.work = work;
+        // The pointers, and (at most) the objects made since the checkpoint
+        // before, which this one may be the last to hold.
+        c.bytes = sizeof(Checkpoint) + 64 + c.list.size() * sizeof(DisplayPtr) + c.running.size() * sizeof(int) +
+                  workSince * sizeof(DisplayObject);
+        checkpointBytes += c.bytes;
+        checkpoints.emplace(frame, std::move(c));
+        baseWork = work;
+        while (checkpointBytes > kMaxCheckpointBytes && checkpoints.size() > 2)
+            thin();
+    }
+
+    // Drops the checkpoint whose neighbours lie closest together, so the
+    // rest stay spread evenly over the replay work.
+    void thin()
+    {
+        auto best = checkpoints.end();
+        quint64 bestGap = ~quint64(0);
+        quint64 before = 0;
+        for (auto it = checkpoints.begin(); it != checkpoints.end(); ++it) {
+            auto next = std::next(it);
+            if (next == checkpoints.end())
+                break;   // the latest one stays
+            const quint64 gap = next->second.work - before;
+            if (gap < bestGap) {
+                bestGap = gap;
+                best = it;
+            }
+            before = it->second.work;
+        }
+        if (best == checkpoints.end())
+            return;
+        checkpointBytes -= best->second.bytes;
+        checkpoints.erase(best);
     }
 
     void goTo(int target)
@@ -247,14 +387,19 @@ struct Player::State {
         if (!movie || count() == 0)
             return;
         target = std::clamp(target, 0, count() - 1);
-        if (!(canonical && frame >= 0 && frame <= target)) {
+        auto it = checkpoints.upper_bound(target);
+        const bool haveCheckpoint = it != checkpoints.begin();
+        if (haveCheckpoint)
+            --it;
+        if (canonical && frame >= 0 && frame <= target) {
+            // Forward: from a later checkpoint when that is cheaper than
+            // stepping there.
+            if (haveCheckpoint && it->first > frame && it->second.work - work > restoreWork(it->second))
+                restore(it);
+        } else if (haveCheckpoint) {
+            restore(it);
+        } else {
             reset();
-            auto it = snapshots.upper_bound(target);
-            if (it != snapshots.begin()) {
-                --it;
-                frame = it->first;
-                list = CloneList(it->second);
-            }
         }
         while (frame < target)
             step();
@@ -289,6 +434,19 @@ Player::Player(std::shared_ptr<const Movie> movie, const MovieRuntimeFactory& sc
 MovieRuntime* Player::scripts() const
 {
     return state_->scripts.get();
+}
+
+const DisplayList& Player::displayList() const
+{
+    return state_->scripts ? state_->scripts->root().children : state_->list;
+}
+
+std::vector<int> Player::checkpointFrames() const
+{
+    std::vector<int> frames;
+    for (const auto& [frame, c] : state_->checkpoints)
+        frames.push_back(frame);
+    return frames;
 }
 
 Player::Player(std::shared_ptr<const Movie> movie, AudioEvents* audio) : state_(std::make_unique<State>())

@@ -13,6 +13,7 @@
 #include <memory>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -107,6 +108,10 @@ public:
     QColor backgroundColor() const;                  // the movie's SetBackgroundColor, white if none
     // The script runtime, when the movie's scripts run (input goes there).
     MovieRuntime* scripts() const;
+    // What the current frame shows: the root's display list (swf/display.h).
+    const std::vector<std::shared_ptr<DisplayObject>>& displayList() const;
+    // The frames whose display lists seeking keeps (ascending).
+    std::vector<int> checkpointFrames() const;
 
     // Draws the current frame into the painter's device over viewport.
     void render(QPainter& painter, const QRect& viewport, const RenderOptions& options) const;
