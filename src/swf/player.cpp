@@ -215,6 +215,9 @@ struct Player::State {
     size_t snapshotObjects = 0;
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
+    // The last picture drawn; its memory is drawn into again once the
+    // caller has let it go, which spares a large allocation per frame.
+    mutable QImage lastPicture;
     std::unique_ptr<MovieRuntime> scripts;
     // Sound: frames that are played (not those rebuilt by seeking) are
     // told to this sink.
@@ -370,25 +373,34 @@ QColor Player::backgroundColor() const
 
 QImage Player::renderImage(const QSize& size, const RenderOptions& options) const
 {
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    const State& s = *state_;
+    std::unique_lock pictureLock(s.cacheMutex);
+    QImage img;
+    if (s.lastPicture.size() == size && s.lastPicture.isDetached())
+        img = std::move(s.lastPicture);
+    else
+        img = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    s.lastPicture = QImage();
+    pictureLock.unlock();
     if (img.isNull())
         return img;
     const QColor bg = options.background.value_or(backgroundColor());
     img.fill(bg);
-    const State& s = *state_;
     if (!s.movie || !s.movie->info.valid)
         return img;
     const QTransform view = ViewTransform(s.movie->info.stageRect, QSizeF(size), options);
     const QTransform twips = QTransform::fromScale(1.0 / 20, 1.0 / 20) * view;
     std::lock_guard lock(s.cacheMutex);
+    s.cache.setReuse(options.reuse);
     if (s.scripts) {
         // The root clip itself may be moved, scaled or faded by a script.
         const DisplayObject& root = s.scripts->root();
         const QTransform t = root.matrix.toQt() * twips;
         RenderDisplayList(*s.movie, root.children, img, t, options.antialias, s.cache);
-        return img;
+    } else {
+        RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
     }
-    RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
+    s.lastPicture = img;
     return img;
 }
 

@@ -131,6 +131,28 @@ const RenderCache::ShapePicture& RenderCache::storeShape(const ShapeKey& key, Sh
     return shapes_.front().second;
 }
 
+bool RenderCache::seenBefore(const ShapeKey& key)
+{
+    if (seen_.erase(key))
+        return true;
+    // Shapes that never come back are forgotten now and then.
+    if (seen_.size() >= 4096)
+        seen_.clear();
+    seen_.insert(key);
+    return false;
+}
+
+QImage RenderCache::scratchLayer(QSize size)
+{
+    const size_t pixels = size_t(size.width()) * size_t(size.height());
+    if (scratch_.size() < pixels)
+        scratch_.resize(pixels);
+    QImage img(reinterpret_cast<uchar*>(scratch_.data()), size.width(), size.height(), size.width() * 4,
+               QImage::Format_ARGB32_Premultiplied);
+    std::fill_n(scratch_.data(), pixels, 0u);
+    return img;
+}
+
 namespace {
 
 using ObjectSpan = std::span<const DisplayPtr>;
@@ -742,7 +764,7 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         // Filters are costly and most objects look the same frame after
         // frame: reuse the result made from the same picture.
         const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters, viewScale_};
-        if (const QImage* done = cache_.findFiltered(key)) {
+        if (const QImage* done = cache_.reuse() ? cache_.findFiltered(key) : nullptr) {
             layer = *done;
         } else {
             qint64 passes = 0;
@@ -1096,20 +1118,30 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
     }
     const double ix = std::floor(m.dx()), iy = std::floor(m.dy());
     const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_, fillsOnly};
-    const RenderCache::ShapePicture* pic = cache_.findShape(key);
+    const RenderCache::ShapePicture* pic = cache_.reuse() ? cache_.findShape(key) : nullptr;
+    const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
+    auto drawInto = [&](QImage& img, const QRect& r) {
+        QPainter lp;
+        begin(lp, img);
+        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx, fillsOnly);
+    };
+    p.resetTransform();
     if (!pic) {
-        const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
         const QRect r = local.mapRect(s.bounds).adjusted(-2, -2, 2, 2).toAlignedRect();
+        if (!cache_.reuse() || !cache_.seenBefore(key)) {
+            // Drawn once at this key so far: drawn the same way, into
+            // memory that is used again, and not kept.
+            QImage once = cache_.scratchLayer(r.size());
+            drawInto(once, r);
+            p.drawImage(r.topLeft() + QPoint(int(ix), int(iy)), once);
+            return;
+        }
         RenderCache::ShapePicture fresh;
         fresh.image = newLayer(r);
         fresh.origin = r.topLeft();
-        QPainter lp;
-        begin(lp, fresh.image);
-        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx, fillsOnly);
-        lp.end();
+        drawInto(fresh.image, r);
         pic = &cache_.storeShape(key, std::move(fresh));
     }
-    p.resetTransform();
     p.drawImage(pic->origin + QPoint(int(ix), int(iy)), pic->image);
 }
 

@@ -9,6 +9,9 @@
 #include <array>
 #include <list>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace plovex::swf {
 
@@ -55,6 +58,18 @@ public:
 
     const ShapePicture* findShape(const ShapeKey& key);
     const ShapePicture& storeShape(const ShapeKey& key, ShapePicture picture);
+    // True when the shape was drawn at this key before without being kept:
+    // only what comes back is worth keeping, so a shape that moves on
+    // every frame costs no memory.
+    bool seenBefore(const ShapeKey& key);
+    // A transparent picture of the given size in memory that is reused;
+    // valid until the next call.
+    QImage scratchLayer(QSize size);
+
+    // Using pictures kept from earlier frames can be turned off, to check
+    // that the pictures come out the same without them.
+    void setReuse(bool reuse) { reuse_ = reuse; }
+    bool reuse() const { return reuse_; }
 
 private:
     std::unordered_map<quint64, CompiledShape> morphs_;
@@ -70,6 +85,9 @@ private:
     std::list<std::pair<ShapeKey, ShapePicture>> shapes_;
     std::unordered_map<ShapeKey, std::list<std::pair<ShapeKey, ShapePicture>>::iterator, KeyHash> shapeIndex_;
     qint64 shapeBytes_ = 0;
+    std::unordered_set<ShapeKey, KeyHash> seen_;
+    std::vector<quint32> scratch_;
+    bool reuse_ = true;
     std::list<std::pair<FilterKey, QImage>> filtered_;
     std::unordered_map<const VideoCharacter*, std::unique_ptr<VideoDecoder>> videos_;
 };
