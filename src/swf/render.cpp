@@ -153,6 +153,50 @@ QImage RenderCache::scratchLayer(QSize size)
     return img;
 }
 
+DrawnState DrawnState::Of(const DisplayList& list, const DisplayObject* root)
+{
+    DrawnState d;
+    if (root)
+        d.add(*root, 0);
+    for (const DisplayPtr& o : list)
+        d.add(*o, 1);
+    return d;
+}
+
+void DrawnState::add(const DisplayObject& o, int level)
+{
+    Item it{level, o.depth, o.characterId, o.matrix, o.colorTransform, o.ratio, o.clipDepth, o.blendMode,
+            o.buttonState, o.visible, o.filters, o.drawing, bool(o.textState), {}, {}};
+    if (o.textState) {
+        it.text = o.textState->text;
+        it.textColor = o.textState->color;
+    }
+    items_.push_back(std::move(it));
+    // A root's children are listed by the caller.
+    if (level > 0)
+        for (const DisplayPtr& ch : o.children)
+            add(*ch, level + 1);
+}
+
+bool DrawnState::operator==(const DrawnState& o) const
+{
+    if (items_.size() != o.items_.size())
+        return false;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const Item& a = items_[i];
+        const Item& b = o.items_[i];
+        const bool sameFilters = a.filters == b.filters || (a.filters && b.filters && *a.filters == *b.filters) ||
+                                 (!a.filters && b.filters->empty()) || (!b.filters && a.filters->empty());
+        if (a.level != b.level || a.depth != b.depth || a.characterId != b.characterId || a.matrix != b.matrix ||
+            a.colorTransform != b.colorTransform || a.ratio != b.ratio || a.clipDepth != b.clipDepth ||
+            a.blendMode != b.blendMode || a.buttonState != b.buttonState || a.visible != b.visible ||
+            !sameFilters || a.drawing != b.drawing || a.hasText != b.hasText || a.text != b.text ||
+            a.textColor != b.textColor)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 using ObjectSpan = std::span<const DisplayPtr>;

@@ -105,6 +105,33 @@ GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
 void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
                      bool smooth);
 
+// What a display tree shows, in a form that can be compared with another
+// frame's: trees with equal descriptions draw the same picture, so a frame
+// in which nothing changed need not be drawn again.
+class DrawnState {
+public:
+    // `root` is the object whose children are drawn (its own transform
+    // counts too); without one, the list alone.
+    static DrawnState Of(const DisplayList& list, const DisplayObject* root = nullptr);
+    bool operator==(const DrawnState& o) const;
+
+private:
+    struct Item {
+        int level, depth, characterId;
+        Matrix matrix;
+        ColorTransform colorTransform;
+        int ratio, clipDepth, blendMode, buttonState;
+        bool visible;
+        std::shared_ptr<const std::vector<Filter>> filters;
+        std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
+        bool hasText;
+        QString text;
+        QColor textColor;
+    };
+    void add(const DisplayObject& o, int level);
+    std::vector<Item> items_;
+};
+
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.
 void RenderDisplayList(const Movie& movie, const DisplayList& list, QImage& target,
