@@ -382,6 +382,7 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
                      mixc(qAlpha(a), qAlpha(b)));
     };
     const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
+    const int width = img.width();
     // The ramp entry of an index before the spread is applied.
     auto entry = [&](qint64 i) -> QRgb {
         if (spread == 2)
@@ -399,36 +400,64 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
         // (away from its ends by far more than rounding reaches) that entry
         // is the one; near the ends the root is taken as below.
         qint64 cur = -1;
-        double lo = 1, hi = 0;
         auto rootEntry = [&](double q) -> qint64 {
             double idx = std::floor(std::sqrt(q) * 256);
             if (!(idx > -1e9 && idx < 1e9))
                 idx = 0;
             return qint64(idx);
         };
+        // The values of q for which entry c (or, padded, its colour) is
+        // certain, each end moved inwards by a millionth, which is far more
+        // than rounding reaches; empty where only the root decides.
+        struct Range {
+            double lo = 1, hi = 0;
+        };
+        auto rangeOf = [spread](qint64 c) -> Range {
+            double a, b;
+            if (spread == 0 && c >= 255 && c < 1000000000) {
+                // Padded: every entry from the last on shows the last colour.
+                a = 255.0 / 256;
+                b = 1e9 / 256;
+            } else if (c > 0 && c < 1000000) {
+                a = double(c) / 256;
+                b = double(c + 1) / 256;
+            } else {
+                return {};
+            }
+            return {a * a * (1 + 1e-6), b * b * (1 - 1e-6)};
+        };
+        const double dx = inv.m11(), dy = inv.m12();
         for (int y = 0; y < img.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
             const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
-            const double dx = inv.m11(), dy = inv.m12();
-            QRgb colour = 0;
-            for (int x = 0; x < img.width(); ++x) {
-                const double gx = (p0.x() + dx * x) / 16384, gy = (p0.y() + dy * x) / 16384;
+            const double ax = p0.x(), ay = p0.y();
+            QRgb colour = cur >= 0 ? entry(cur) : 0;
+            double lo = 1, hi = 0;
+            if (cur >= 0) {
+                const Range r = rangeOf(cur);
+                lo = r.lo;
+                hi = r.hi;
+            }
+            for (int x = 0; x < width; ++x) {
+                const double gx = (ax + dx * x) / 16384, gy = (ay + dy * x) / 16384;
                 const double q = gx * gx + gy * gy;
-                if (!(q > lo && q < hi)) {
-                    cur = rootEntry(q);
-                    colour = entry(cur);
-                    // A margin of a millionth: rounding reaches far less.
-                    if (cur > 0 && cur < 1000000) {
-                        const double a = double(cur) / 256, b = double(cur + 1) / 256;
-                        lo = a * a * (1 + 1e-6);
-                        hi = b * b * (1 - 1e-6);
-                    } else {
-                        lo = 1;
-                        hi = 0;
-                    }
-                } else if (x == 0) {
-                    colour = entry(cur);
+                if (q > lo && q < hi) [[likely]] {
+                    line[x] = colour;
+                    continue;
                 }
+                // Mostly q has moved on into the next entry's range or
+                // back into the one before.
+                const qint64 next = q >= hi ? cur + 1 : cur - 1;
+                Range r = cur > 0 ? rangeOf(next) : Range{};
+                if (q > r.lo && q < r.hi) {
+                    cur = next;
+                } else {
+                    cur = rootEntry(q);
+                    r = rangeOf(cur);
+                }
+                lo = r.lo;
+                hi = r.hi;
+                colour = entry(cur);
                 line[x] = colour;
             }
         }
@@ -439,7 +468,7 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
             const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
             const double dx = inv.m11();
-            for (int x = 0; x < img.width(); ++x) {
+            for (int x = 0; x < width; ++x) {
                 const double gx = (p0.x() + dx * x) / 16384;
                 double idx = std::floor((gx + 1) / 2 * 256);
                 if (!(idx > -1e9 && idx < 1e9))
@@ -453,7 +482,7 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         const QPointF p0 = inv.map(QPointF(origin.x() + sampleOffset, origin.y() + y + sampleOffset));
         const double dx = inv.m11(), dy = inv.m12();
-        for (int x = 0; x < img.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const double gx = (p0.x() + dx * x) / 16384, gy = (p0.y() + dy * x) / 16384;
             double t;
             if (f.type == FillStyle::Linear) {
@@ -510,10 +539,11 @@ void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTr
     // a 64-bit index holds.
     auto whole = [](double v) { return qint64(std::floor(std::clamp(v, -1e15, 1e15))); };
     const double dx = inv.m11(), dy = inv.m12();
+    const int width = img.width();
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         const QPointF p0 = inv.map(QPointF(origin.x() + 0.5, origin.y() + y + 0.5));
-        for (int x = 0; x < img.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const double bx = p0.x() + dx * x, by = p0.y() + dy * x;
             if (!std::isfinite(bx) || !std::isfinite(by)) {
                 line[x] = 0;
