@@ -1271,10 +1271,15 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
         const QRect r = local.mapRect(s.bounds).adjusted(-2, -2, 2, 2).toAlignedRect();
         if (!cache_.reuse() || !cache_.seenBefore(key)) {
             // Drawn once at this key so far: drawn the same way, into
-            // memory that is used again, and not kept.
-            QImage once = cache_.scratchLayer(r.size());
-            drawInto(once, r);
-            p.drawImage(r.topLeft() + QPoint(int(ix), int(iy)), once);
+            // memory that is used again, and not kept; only the part that
+            // lies on the picture.
+            const QPoint shift{int(ix), int(iy)};
+            const QRect seen = (r.translated(shift) & target).translated(-shift);
+            if (seen.isEmpty())
+                return;
+            QImage once = cache_.scratchLayer(seen.size());
+            drawInto(once, seen);
+            p.drawImage(seen.topLeft() + shift, once);
             return;
         }
         RenderCache::ShapePicture fresh;

@@ -16,7 +16,7 @@ using namespace plovex::swf::test;
 namespace {
 
 // 200 x 150 pixels, 15 frames, looping: a radial gradient ellipse that
-// stands still, a blurred square that stands still, a linear gradient
+// stands still half off the picture, a blurred square that stands still, a linear gradient
 // square with a line that moves and turns on each of the first 12 frames
 // (never the same place twice in a loop), and a red square and a half
 // transparent circle that go back and forth between two places (the same
@@ -53,7 +53,7 @@ QByteArray MovingShapesMovie()
         w.defineShape(4, b.build(), 3);
     }
     w.defineShape(5, RectShape(QRectF(0, 0, 40, 40), Qt::darkBlue), 3);
-    w.placeObject2(PlaceNew(1, 1, Translate(300, 1400)));
+    w.placeObject2(PlaceNew(1, 1, Translate(-500, 2200)));   // hangs over the bottom left corner
     PlaceObject blurred = PlaceNew(5, 2, Translate(2900, 300));
     blurred.version = 3;
     Filter blur;
