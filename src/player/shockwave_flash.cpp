@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace plovex {
 
@@ -36,6 +37,18 @@ constexpr double kMaxZoom = 4096;
 
 } // namespace
 
+FrameSchedule ScheduleFrames(double periodMs, double dueMs, double nowMs)
+{
+    if (!(periodMs > 0) || nowMs < dueMs)
+        return {0, dueMs};
+    if (nowMs - dueMs > kMaxLagMs)
+        return {1, nowMs + periodMs};
+    const int frames = int(std::floor((nowMs - dueMs) / periodMs)) + 1;
+    // The due time moves on by whole periods and never starts again from
+    // a late tick, so lateness does not build up over a long run.
+    return {frames, dueMs + frames * periodMs};
+}
+
 TShockwaveFlash::TShockwaveFlash(QWidget* parent)
     : QWidget(parent), audio_(std::make_unique<audio::AudioOutput>())
 {
@@ -50,6 +63,11 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent)
 
 TShockwaveFlash::~TShockwaveFlash()
 {
+    if (qgetenv("PLOVEX_STATS") == "1") {
+        const QString who = objectName().isEmpty() ? QString() : objectName() + QStringLiteral(": ");
+        std::fprintf(stderr, "plovex: %sframes drawn %lld, skipped %lld\n", qPrintable(who),
+                     static_cast<long long>(FramesDrawn()), static_cast<long long>(FramesSkipped()));
+    }
     // The player goes before the sound it tells.
     player_ = swf::Player();
     audio_->setMovie(nullptr);
@@ -280,6 +298,13 @@ void TShockwaveFlash::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     PaintTo(painter);
+    // Frames the timeline entered since the last repaint: the newest is
+    // shown now, the ones before it were never drawn.
+    if (framesPending_ > 0) {
+        ++framesDrawn_;
+        framesSkipped_ += framesPending_ - 1;
+        framesPending_ = 0;
+    }
 }
 
 QPointF TShockwaveFlash::toStage(const QPointF& p) const
@@ -465,17 +490,23 @@ void TShockwaveFlash::setPlaying(bool playing)
 
 void TShockwaveFlash::playClockTick()
 {
-    PlayTimerTick();
+    PlayClockTickAt(double(playClock_.nsecsElapsed()) / 1e6);
+}
+
+void TShockwaveFlash::PlayClockTickAt(double nowMs)
+{
     if (!playing_)
         return;
     const double period = framePeriod();
-    const double now = double(playClock_.elapsed());
-    nextFrameDue_ += period;
-    // Far behind (a slow frame, a busy machine): start counting again from
-    // now rather than hurrying to catch up.
-    if (now > nextFrameDue_ + period)
-        nextFrameDue_ = now + period;
-    playTimer_.start(std::max(0, int(std::lround(nextFrameDue_ - now))));
+    const FrameSchedule due = ScheduleFrames(period, nextFrameDue_, nowMs);
+    // Every due frame is played (its scripts and sounds included); when
+    // drawing fell behind, only the newest of them is drawn.
+    for (int i = 0; i < due.frames && playing_; ++i)
+        PlayTimerTick();
+    if (!playing_)
+        return;
+    nextFrameDue_ = due.nextDueMs;
+    playTimer_.start(std::max(0, int(std::ceil(nextFrameDue_ - nowMs))));
 }
 
 void TShockwaveFlash::PlayTimerTick()
@@ -496,6 +527,7 @@ void TShockwaveFlash::PlayTimerTick()
         frames = std::min(frames, total - 1 - current);
     if (frames > 0) {
         player_.advance(frames);   // as the Flash Player plays: loops at the end, sprites run on
+        framesPending_ += frames;
     } else if (current + 1 >= total && !loop_) {
         setPlaying(false);
     }

@@ -87,6 +87,15 @@ public:
     // The play timer's interval for the loaded movie, in milliseconds.
     int FrameInterval() const;
     bool PlayTimerActive() const { return playTimer_.isActive(); }
+    // The play clock's tick at `nowMs` milliseconds after play started:
+    // runs every frame that is due by then and asks for one repaint. The
+    // timer calls it with the clock's time; tests call it directly.
+    void PlayClockTickAt(double nowMs);
+    // Frames of play shown by a repaint, and frames the timeline passed
+    // that no repaint showed (so far) because drawing fell behind; printed
+    // when the control goes if PLOVEX_STATS=1.
+    qint64 FramesDrawn() const { return framesDrawn_; }
+    qint64 FramesSkipped() const { return framesSkipped_ + framesPending_; }
 
     // The movie's scripts, when it has any and they run (for tests).
     swf::MovieRuntime* Scripts() const { return player_.scripts(); }
@@ -136,6 +145,22 @@ private:
     QTimer playTimer_;
     QElapsedTimer playClock_;
     double nextFrameDue_ = 0;     // milliseconds on playClock_
+    qint64 framesDrawn_ = 0, framesSkipped_ = 0;
+    qint64 framesPending_ = 0;     // frames the timeline entered since the last repaint
 };
+
+// The play clock's arithmetic: frames are due at whole multiples of the
+// movie's period from the start, so the rate holds over any length of time
+// whatever the timer's whole milliseconds and late ticks. At `nowMs`, with
+// the next frame due at `dueMs`, `frames` frames are due (0 when early) and
+// the next one after them at `nextDueMs`. Further behind than `kMaxLagMs`
+// (the machine slept, a script ran long) the clock starts again from now
+// with one frame, rather than racing through the missed ones.
+struct FrameSchedule {
+    int frames = 0;
+    double nextDueMs = 0;
+};
+inline constexpr double kMaxLagMs = 1000;
+FrameSchedule ScheduleFrames(double periodMs, double dueMs, double nowMs);
 
 } // namespace plovex

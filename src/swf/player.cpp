@@ -294,6 +294,13 @@ struct Player::State {
     size_t checkpointBytes = 0;
     mutable std::mutex cacheMutex;
     mutable RenderCache cache;
+    // The last picture drawn; its memory is drawn into again once the
+    // caller has let it go, which spares a large allocation per frame.
+    mutable QImage lastPicture;
+    // What the last picture shows and how it was drawn: a frame that shows
+    // the same is not drawn again.
+    mutable std::optional<DrawnState> lastDrawn;
+    mutable RenderOptions lastOptions;
     std::unique_ptr<MovieRuntime> scripts;
     // Sound: frames that are played (not those rebuilt by seeking) are
     // told to this sink.
@@ -528,25 +535,44 @@ QColor Player::backgroundColor() const
 
 QImage Player::renderImage(const QSize& size, const RenderOptions& options) const
 {
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    const State& s = *state_;
+    std::lock_guard lock(s.cacheMutex);
+    const bool drawsMovie = s.movie && s.movie->info.valid;
+    std::optional<DrawnState> drawn;
+    if (drawsMovie && options.reuse) {
+        drawn = s.scripts ? DrawnState::Of(s.scripts->root().children, &s.scripts->root()) : DrawnState::Of(s.list);
+        const RenderOptions& l = s.lastOptions;
+        if (s.lastDrawn && *s.lastDrawn == *drawn && s.lastPicture.size() == size && l.scale == options.scale &&
+            l.zoom == options.zoom && l.antialias == options.antialias && l.background == options.background)
+            return s.lastPicture;
+    }
+    QImage img;
+    if (s.lastPicture.size() == size && s.lastPicture.isDetached())
+        img = std::move(s.lastPicture);
+    else
+        img = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    s.lastPicture = QImage();
+    s.lastDrawn.reset();
     if (img.isNull())
         return img;
     const QColor bg = options.background.value_or(backgroundColor());
     img.fill(bg);
-    const State& s = *state_;
-    if (!s.movie || !s.movie->info.valid)
+    if (!drawsMovie)
         return img;
     const QTransform view = ViewTransform(s.movie->info.stageRect, QSizeF(size), options);
     const QTransform twips = QTransform::fromScale(1.0 / 20, 1.0 / 20) * view;
-    std::lock_guard lock(s.cacheMutex);
+    s.cache.setReuse(options.reuse);
     if (s.scripts) {
         // The root clip itself may be moved, scaled or faded by a script.
         const DisplayObject& root = s.scripts->root();
         const QTransform t = root.matrix.toQt() * twips;
         RenderDisplayList(*s.movie, root.children, img, t, options.antialias, s.cache);
-        return img;
+    } else {
+        RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
     }
-    RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
+    s.lastPicture = img;
+    s.lastDrawn = std::move(drawn);
+    s.lastOptions = options;
     return img;
 }
 

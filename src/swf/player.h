@@ -70,6 +70,9 @@ struct RenderOptions {
     double zoom = 1.0;                     // extra magnification around the view's centre
     bool antialias = true;                 // quality high (true) or low (false)
     std::optional<QColor> background;      // overrides the movie's own background
+    // Pictures kept from earlier frames (shapes, filter results) are used
+    // again; off, every frame is drawn afresh, which gives the same pixels.
+    bool reuse = true;
 };
 
 // The stage-to-viewport transform of the Flash Player's scale modes, with

@@ -131,6 +131,72 @@ const RenderCache::ShapePicture& RenderCache::storeShape(const ShapeKey& key, Sh
     return shapes_.front().second;
 }
 
+bool RenderCache::seenBefore(const ShapeKey& key)
+{
+    if (seen_.erase(key))
+        return true;
+    // Shapes that never come back are forgotten now and then.
+    if (seen_.size() >= 65536)
+        seen_.clear();
+    seen_.insert(key);
+    return false;
+}
+
+QImage RenderCache::scratchLayer(QSize size)
+{
+    const size_t pixels = size_t(size.width()) * size_t(size.height());
+    if (scratch_.size() < pixels)
+        scratch_.resize(pixels);
+    QImage img(reinterpret_cast<uchar*>(scratch_.data()), size.width(), size.height(), size.width() * 4,
+               QImage::Format_ARGB32_Premultiplied);
+    std::fill_n(scratch_.data(), pixels, 0u);
+    return img;
+}
+
+DrawnState DrawnState::Of(const DisplayList& list, const DisplayObject* root)
+{
+    DrawnState d;
+    if (root)
+        d.add(*root, 0);
+    for (const DisplayPtr& o : list)
+        d.add(*o, 1);
+    return d;
+}
+
+void DrawnState::add(const DisplayObject& o, int level)
+{
+    Item it{level, o.depth, o.characterId, o.matrix, o.colorTransform, o.ratio, o.clipDepth, o.blendMode,
+            o.buttonState, o.visible, o.filters, o.drawing, bool(o.textState), {}, {}};
+    if (o.textState) {
+        it.text = o.textState->text;
+        it.textColor = o.textState->color;
+    }
+    items_.push_back(std::move(it));
+    // A root's children are listed by the caller.
+    if (level > 0)
+        for (const DisplayPtr& ch : o.children)
+            add(*ch, level + 1);
+}
+
+bool DrawnState::operator==(const DrawnState& o) const
+{
+    if (items_.size() != o.items_.size())
+        return false;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const Item& a = items_[i];
+        const Item& b = o.items_[i];
+        const bool sameFilters = a.filters == b.filters || (a.filters && b.filters && *a.filters == *b.filters) ||
+                                 (!a.filters && b.filters->empty()) || (!b.filters && a.filters->empty());
+        if (a.level != b.level || a.depth != b.depth || a.characterId != b.characterId || a.matrix != b.matrix ||
+            a.colorTransform != b.colorTransform || a.ratio != b.ratio || a.clipDepth != b.clipDepth ||
+            a.blendMode != b.blendMode || a.buttonState != b.buttonState || a.visible != b.visible ||
+            !sameFilters || a.drawing != b.drawing || a.hasText != b.hasText || a.text != b.text ||
+            a.textColor != b.textColor)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 using ObjectSpan = std::span<const DisplayPtr>;
@@ -316,11 +382,107 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
                      mixc(qAlpha(a), qAlpha(b)));
     };
     const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
+    const int width = img.width();
+    // The ramp entry of an index before the spread is applied.
+    auto entry = [&](qint64 i) -> QRgb {
+        if (spread == 2)
+            return ramp[size_t(i & 255)];
+        if (spread == 1) {
+            i &= 511;
+            return ramp[size_t(i > 255 ? 511 - i : i)];
+        }
+        return ramp[size_t(std::clamp<qint64>(i, 0, 255))];
+    };
+    if (sampleOffset == 0 && f.type == FillStyle::Radial) {
+        // The same entries as below, found with fewer square roots: the
+        // entry floor(sqrt(q) * 256) only grows with q = gx² + gy², and
+        // while q lies clearly inside the range of the entry last found
+        // (away from its ends by far more than rounding reaches) that entry
+        // is the one; near the ends the root is taken as below.
+        qint64 cur = -1;
+        auto rootEntry = [&](double q) -> qint64 {
+            double idx = std::floor(std::sqrt(q) * 256);
+            if (!(idx > -1e9 && idx < 1e9))
+                idx = 0;
+            return qint64(idx);
+        };
+        // The values of q for which entry c (or, padded, its colour) is
+        // certain, each end moved inwards by a millionth, which is far more
+        // than rounding reaches; empty where only the root decides.
+        struct Range {
+            double lo = 1, hi = 0;
+        };
+        auto rangeOf = [spread](qint64 c) -> Range {
+            double a, b;
+            if (spread == 0 && c >= 255 && c < 1000000000) {
+                // Padded: every entry from the last on shows the last colour.
+                a = 255.0 / 256;
+                b = 1e9 / 256;
+            } else if (c > 0 && c < 1000000) {
+                a = double(c) / 256;
+                b = double(c + 1) / 256;
+            } else {
+                return {};
+            }
+            return {a * a * (1 + 1e-6), b * b * (1 - 1e-6)};
+        };
+        const double dx = inv.m11(), dy = inv.m12();
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
+            const double ax = p0.x(), ay = p0.y();
+            QRgb colour = cur >= 0 ? entry(cur) : 0;
+            double lo = 1, hi = 0;
+            if (cur >= 0) {
+                const Range r = rangeOf(cur);
+                lo = r.lo;
+                hi = r.hi;
+            }
+            for (int x = 0; x < width; ++x) {
+                const double gx = (ax + dx * x) / 16384, gy = (ay + dy * x) / 16384;
+                const double q = gx * gx + gy * gy;
+                if (q > lo && q < hi) [[likely]] {
+                    line[x] = colour;
+                    continue;
+                }
+                // Mostly q has moved on into the next entry's range or
+                // back into the one before.
+                const qint64 next = q >= hi ? cur + 1 : cur - 1;
+                Range r = cur > 0 ? rangeOf(next) : Range{};
+                if (q > r.lo && q < r.hi) {
+                    cur = next;
+                } else {
+                    cur = rootEntry(q);
+                    r = rangeOf(cur);
+                }
+                lo = r.lo;
+                hi = r.hi;
+                colour = entry(cur);
+                line[x] = colour;
+            }
+        }
+        return;
+    }
+    if (sampleOffset == 0 && f.type == FillStyle::Linear) {
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
+            const double dx = inv.m11();
+            for (int x = 0; x < width; ++x) {
+                const double gx = (p0.x() + dx * x) / 16384;
+                double idx = std::floor((gx + 1) / 2 * 256);
+                if (!(idx > -1e9 && idx < 1e9))
+                    idx = 0;
+                line[x] = entry(qint64(idx));
+            }
+        }
+        return;
+    }
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         const QPointF p0 = inv.map(QPointF(origin.x() + sampleOffset, origin.y() + y + sampleOffset));
         const double dx = inv.m11(), dy = inv.m12();
-        for (int x = 0; x < img.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const double gx = (p0.x() + dx * x) / 16384, gy = (p0.y() + dy * x) / 16384;
             double t;
             if (f.type == FillStyle::Linear) {
@@ -377,10 +539,11 @@ void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTr
     // a 64-bit index holds.
     auto whole = [](double v) { return qint64(std::floor(std::clamp(v, -1e15, 1e15))); };
     const double dx = inv.m11(), dy = inv.m12();
+    const int width = img.width();
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         const QPointF p0 = inv.map(QPointF(origin.x() + 0.5, origin.y() + y + 0.5));
-        for (int x = 0; x < img.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const double bx = p0.x() + dx * x, by = p0.y() + dy * x;
             if (!std::isfinite(bx) || !std::isfinite(by)) {
                 line[x] = 0;
@@ -742,7 +905,7 @@ void Renderer::drawObject(QPainter& p, const DisplayObject& o, const QTransform&
         // Filters are costly and most objects look the same frame after
         // frame: reuse the result made from the same picture.
         const RenderCache::FilterKey key{hashImage(layer), layer.size(), o.filters, viewScale_};
-        if (const QImage* done = cache_.findFiltered(key)) {
+        if (const QImage* done = cache_.reuse() ? cache_.findFiltered(key) : nullptr) {
             layer = *done;
         } else {
             qint64 passes = 0;
@@ -1096,20 +1259,35 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
     }
     const double ix = std::floor(m.dx()), iy = std::floor(m.dy());
     const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_, fillsOnly};
-    const RenderCache::ShapePicture* pic = cache_.findShape(key);
+    const RenderCache::ShapePicture* pic = cache_.reuse() ? cache_.findShape(key) : nullptr;
+    const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
+    auto drawInto = [&](QImage& img, const QRect& r) {
+        QPainter lp;
+        begin(lp, img);
+        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx, fillsOnly);
+    };
+    p.resetTransform();
     if (!pic) {
-        const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
         const QRect r = local.mapRect(s.bounds).adjusted(-2, -2, 2, 2).toAlignedRect();
+        if (!cache_.reuse() || !cache_.seenBefore(key)) {
+            // Drawn once at this key so far: drawn the same way, into
+            // memory that is used again, and not kept; only the part that
+            // lies on the picture.
+            const QPoint shift{int(ix), int(iy)};
+            const QRect seen = (r.translated(shift) & target).translated(-shift);
+            if (seen.isEmpty())
+                return;
+            QImage once = cache_.scratchLayer(seen.size());
+            drawInto(once, seen);
+            p.drawImage(seen.topLeft() + shift, once);
+            return;
+        }
         RenderCache::ShapePicture fresh;
         fresh.image = newLayer(r);
         fresh.origin = r.topLeft();
-        QPainter lp;
-        begin(lp, fresh.image);
-        drawShape(lp, s, local * QTransform::fromTranslate(-r.x(), -r.y()), cx, fillsOnly);
-        lp.end();
+        drawInto(fresh.image, r);
         pic = &cache_.storeShape(key, std::move(fresh));
     }
-    p.resetTransform();
     p.drawImage(pic->origin + QPoint(int(ix), int(iy)), pic->image);
 }
 

@@ -9,6 +9,9 @@
 #include <array>
 #include <list>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace plovex::swf {
 
@@ -55,6 +58,18 @@ public:
 
     const ShapePicture* findShape(const ShapeKey& key);
     const ShapePicture& storeShape(const ShapeKey& key, ShapePicture picture);
+    // True when the shape was drawn at this key before without being kept:
+    // only what comes back is worth keeping, so a shape that moves on
+    // every frame costs no memory.
+    bool seenBefore(const ShapeKey& key);
+    // A transparent picture of the given size in memory that is reused;
+    // valid until the next call.
+    QImage scratchLayer(QSize size);
+
+    // Using pictures kept from earlier frames can be turned off, to check
+    // that the pictures come out the same without them.
+    void setReuse(bool reuse) { reuse_ = reuse; }
+    bool reuse() const { return reuse_; }
 
 private:
     std::unordered_map<quint64, CompiledShape> morphs_;
@@ -70,6 +85,9 @@ private:
     std::list<std::pair<ShapeKey, ShapePicture>> shapes_;
     std::unordered_map<ShapeKey, std::list<std::pair<ShapeKey, ShapePicture>>::iterator, KeyHash> shapeIndex_;
     qint64 shapeBytes_ = 0;
+    std::unordered_set<ShapeKey, KeyHash> seen_;
+    std::vector<quint32> scratch_;
+    bool reuse_ = true;
     std::list<std::pair<FilterKey, QImage>> filtered_;
     std::unordered_map<const VideoCharacter*, std::unique_ptr<VideoDecoder>> videos_;
 };
@@ -86,6 +104,33 @@ GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx);
 // a clipped one carries its edge pixels on.
 void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
                      bool smooth);
+
+// What a display tree shows, in a form that can be compared with another
+// frame's: trees with equal descriptions draw the same picture, so a frame
+// in which nothing changed need not be drawn again.
+class DrawnState {
+public:
+    // `root` is the object whose children are drawn (its own transform
+    // counts too); without one, the list alone.
+    static DrawnState Of(const DisplayList& list, const DisplayObject* root = nullptr);
+    bool operator==(const DrawnState& o) const;
+
+private:
+    struct Item {
+        int level, depth, characterId;
+        Matrix matrix;
+        ColorTransform colorTransform;
+        int ratio, clipDepth, blendMode, buttonState;
+        bool visible;
+        std::shared_ptr<const std::vector<Filter>> filters;
+        std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
+        bool hasText;
+        QString text;
+        QColor textColor;
+    };
+    void add(const DisplayObject& o, int level);
+    std::vector<Item> items_;
+};
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.

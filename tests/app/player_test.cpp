@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace plovex;
 
 namespace {
@@ -174,6 +176,77 @@ TEST_F(FlashTest, TheEndLoopsOrStopsByLoop)
     EXPECT_EQ(flash.FrameNum(), 9);
     EXPECT_FALSE(flash.Playing());
     EXPECT_FALSE(flash.PlayTimerActive());
+}
+
+TEST(FrameScheduleTest, FramesFallDueAtWholePeriodsFromTheStart)
+{
+    struct Case {
+        double period, due, now;
+        int frames;
+        double nextDue;
+    };
+    const Case cases[] = {
+        {40, 40, 39.9, 0, 40},          // early: nothing yet
+        {40, 40, 40, 1, 80},            // on time
+        {40, 40, 79.9, 1, 80},          // late, but within the period
+        {40, 40, 121, 3, 160},          // three due: all run, one drawn
+        {1000 / 24.0, 1000 / 24.0, 100, 2, 125},
+        {40, 40, 40 + kMaxLagMs + 1, 1, 40 + kMaxLagMs + 1 + 40},   // far behind: start again
+    };
+    for (const Case& c : cases) {
+        const FrameSchedule s = ScheduleFrames(c.period, c.due, c.now);
+        EXPECT_EQ(s.frames, c.frames) << c.now;
+        EXPECT_DOUBLE_EQ(s.nextDueMs, c.nextDue) << c.now;
+    }
+}
+
+TEST(FrameScheduleTest, TenMinutesOfLateTicksKeepTheRate)
+{
+    // The timer counts whole milliseconds and fires up to 7 ms late (and
+    // now and then 200 ms, as on a busy machine); at every tick of ten
+    // minutes at 24 frames per second, exactly the frames due by then have
+    // run.
+    const double period = 1000 / 24.0;
+    double due = period, now = 0;
+    long frames = 0;
+    unsigned jitter = 12345;
+    while (true) {
+        jitter = jitter * 1103515245u + 12345u;
+        const double late = (jitter >> 16) % 8 + ((jitter >> 8) % 97 == 0 ? 200 : 0);
+        now += std::max(0.0, std::ceil(due - now)) + late;
+        if (now > 600000)
+            break;
+        const FrameSchedule s = ScheduleFrames(period, due, now);
+        frames += s.frames;
+        due = s.nextDueMs;
+        ASSERT_EQ(frames, long(std::floor(now / period))) << now;
+    }
+    EXPECT_GE(frames, 14390);
+}
+
+TEST_F(FlashTest, FallingBehindSkipsDrawingNeverFrames)
+{
+    flash.SetMovie(movie);   // plays from frame 0 at 12 frames per second
+    ASSERT_TRUE(flash.Playing());
+    const double period = 1000 / 12.0;
+    QImage shown(flash.size(), QImage::Format_ARGB32_Premultiplied);
+    // On time: one frame, one repaint.
+    flash.PlayClockTickAt(period);
+    EXPECT_EQ(flash.FrameNum(), 1);
+    flash.render(&shown);
+    // Drawing took long: at 4.5 periods, frames 2, 3 and 4 are due; all
+    // three run, the picture shows the last.
+    flash.PlayClockTickAt(4.5 * period);
+    EXPECT_EQ(flash.FrameNum(), 4);
+    flash.render(&shown);
+    EXPECT_EQ(flash.FramesDrawn(), 2);
+    EXPECT_EQ(flash.FramesSkipped(), 2);
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32), frameAfterGoto(4).convertToFormat(QImage::Format_RGB32));
+    // Early ticks run nothing.
+    flash.Play();
+    const int before = flash.FrameNum();
+    flash.PlayClockTickAt(0);
+    EXPECT_EQ(flash.FrameNum(), before);
 }
 
 TEST_F(FlashTest, RewindKeepsAPlayingMoviePlaying)
