@@ -587,3 +587,38 @@ TEST(SwfVideo, SorensonPicturesShowTheirLevelsConverted)
     }
 }
 
+// Scaled up, a video's picture is smoothed at high quality only: by the
+// stream's flag from version 8 on; before that only a stream of a single
+// picture is.
+TEST(SwfVideo, SmoothingFollowsTheStreamsFlagFromVersion8)
+{
+    const std::vector<Picture> pics = {{Qt::red, Qt::green}, {Qt::red, Qt::green}, {Qt::red, Qt::green}};
+    const auto pictures = Encode(AV_CODEC_ID_FLASHSV, pics, {true, true, true});
+    ASSERT_EQ(pictures.size(), 3u);
+    struct Case {
+        int version;
+        bool flag;
+        size_t frames;
+        bool antialias, smoothed;
+    } cases[] = {
+        {8, true, 3, true, true},   {8, false, 3, true, false}, {10, true, 1, true, true},
+        {10, false, 1, true, false}, {7, true, 3, true, false},  {7, false, 1, true, true},
+        {8, true, 3, false, false}, {7, false, 1, false, false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<QByteArray> used(pictures.begin(), pictures.begin() + ptrdiff_t(c.frames));
+        Player p(LoadMovie(VideoMovie(kVideoScreen, used, c.flag, 0, c.version)));
+        RenderOptions o;
+        o.antialias = c.antialias;
+        const QImage img = p.renderImage(QSize(kW * 4, kH * 4), o);
+        // Across the corner's right edge (64 px, 256 at this scale).
+        int blended = 0;
+        for (int x = 240; x < 272; ++x) {
+            const QColor px = img.pixelColor(x, 40);
+            if (px != QColor(Qt::red) && px != QColor(Qt::green))
+                ++blended;
+        }
+        EXPECT_EQ(blended > 0, c.smoothed) << "version " << c.version << " flag " << c.flag << " frames " << c.frames
+                                           << " antialias " << c.antialias;
+    }
+}
