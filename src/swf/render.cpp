@@ -1291,8 +1291,10 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
     p.drawImage(pic->origin + QPoint(int(ix), int(iy)), pic->image);
 }
 
-// A video's picture fills its Width x Height pixels; smoothing is its own
-// flag, at high quality.
+// A video's picture fills its Width x Height pixels. It is smoothed only
+// at high quality: by the stream's own flag in movies of version 8 and
+// up; in older ones (which had no say) only when the stream is a single
+// picture, as the Flash Player draws them.
 void Renderer::drawVideo(QPainter& p, const VideoCharacter& v, int frame, const QTransform& m,
                          const ColorTransform& cx)
 {
@@ -1310,7 +1312,8 @@ void Renderer::drawVideo(QPainter& p, const VideoCharacter& v, int frame, const 
     const double h = v.height > 0 ? v.height : img.height();
     p.save();
     p.setTransform(QTransform::fromScale(w * 20 / img.width(), h * 20 / img.height()) * m);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, v.smoothing && aa_);
+    const bool smooth = movie_.info.version >= 8 ? v.smoothing : v.frames.size() == 1;
+    p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
     p.drawImage(0, 0, img);
     p.restore();
 }

@@ -135,9 +135,67 @@ void DeblockPlane(uint8_t* plane, int width, int height, ptrdiff_t stride, int q
     }
 }
 
+// --- Colour --------------------------------------------------------------------
+
 namespace {
 
+// BT.601's weights of red and blue in luma; green takes the rest.
+constexpr double kKr = 0.299, kKb = 0.114, kKg = 1 - kKr - kKb;
+// Studio levels: luma spans 219 steps from 16, colour differences 224
+// steps around 128.
+constexpr double kLumaScale = 255.0 / 219, kChromaScale = 255.0 / 224;
+
+constexpr int fixed16(double v)
+{
+    return int(v * 65536 + (v < 0 ? -0.5 : 0.5));
+}
+
+constexpr int kYToGrey = fixed16(kLumaScale);
+constexpr int kCrToR = fixed16(2 * (1 - kKr) * kChromaScale);
+constexpr int kCrToG = fixed16(-2 * (1 - kKr) * kKr / kKg * kChromaScale);
+constexpr int kCbToG = fixed16(-2 * (1 - kKb) * kKb / kKg * kChromaScale);
+constexpr int kCbToB = fixed16(2 * (1 - kKb) * kChromaScale);
+
+inline int toLevel(int v16)
+{
+    return std::clamp((v16 + 32768) >> 16, 0, 255);
+}
+
 } // namespace
+
+QRgb YuvToRgb(int y, int cb, int cr)
+{
+    const int grey = (y - 16) * kYToGrey;
+    cb -= 128;
+    cr -= 128;
+    return qRgb(toLevel(grey + cr * kCrToR), toLevel(grey + cr * kCrToG + cb * kCbToG), toLevel(grey + cb * kCbToB));
+}
+
+QImage YuvToImage(const YuvPlanes& planes, int width, int height)
+{
+    if (width <= 0 || height <= 0 || !planes.y || !planes.cb || !planes.cr)
+        return {};
+    QImage img(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull())
+        return {};
+    for (int row = 0; row < height; ++row) {
+        const uint8_t* y = planes.y + ptrdiff_t(row) * planes.yStride;
+        const uint8_t* cb = planes.cb + ptrdiff_t(row / 2) * planes.cStride;
+        const uint8_t* cr = planes.cr + ptrdiff_t(row / 2) * planes.cStride;
+        const uint8_t* a = planes.a ? planes.a + ptrdiff_t(row) * planes.aStride : nullptr;
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(row));
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = YuvToRgb(y[x], cb[x / 2], cr[x / 2]);
+            if (!a) {
+                line[x] = c;
+                continue;
+            }
+            const int alpha = a[x];
+            line[x] = qRgba(std::min(qRed(c), alpha), std::min(qGreen(c), alpha), std::min(qBlue(c), alpha), alpha);
+        }
+    }
+    return img;
+}
 
 VideoPacket ParseVideoPacket(int codec, const QByteArray& frameData)
 {
@@ -151,6 +209,10 @@ VideoPacket ParseVideoPacket(int codec, const QByteArray& frameData)
         p.key = !frameData.isEmpty() && !(uchar(frameData[0]) & 0x80);
         break;
     case kVideoVp6Alpha:
+        // The offset of the alpha data comes first; a frame of no more
+        // than that is an empty one, which repeats the picture before.
+        if (frameData.size() <= 3)
+            p.data.clear();
         p.key = frameData.size() > 3 && !(uchar(frameData[3]) & 0x80);
         break;
     case kVideoScreen:
@@ -278,59 +340,73 @@ struct VideoDecoder::Impl {
         const int w = frame->width, h = frame->height;
         if (w <= 0 || h <= 0 || !BitmapSizeAllowed(w, h))
             return {};
-        sws = sws_getCachedContext(sws, w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_BGRA,
-                                   SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
-        if (!sws)
+        const auto format = AVPixelFormat(frame->format);
+        if (format != AV_PIX_FMT_YUV420P && format != AV_PIX_FMT_YUVA420P)
+            return convertOther(w, h);
+        YuvPlanes planes;
+        planes.y = frame->data[0];
+        planes.cb = frame->data[1];
+        planes.cr = frame->data[2];
+        planes.yStride = frame->linesize[0];
+        planes.cStride = frame->linesize[1];
+        if (frame->linesize[1] != frame->linesize[2])
             return {};
-        // The coded levels are BT.601's studio range (16..235), spread over
-        // the full range of the picture's bytes.
-        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-        sws_setColorspaceDetails(sws, bt601, 0, bt601, 1, 0, 1 << 16, 1 << 16);
+        // Only VP6 with alpha has transparency.
+        if (format == AV_PIX_FMT_YUVA420P && video.codec == kVideoVp6Alpha) {
+            planes.a = frame->data[3];
+            planes.aStride = frame->linesize[3];
+        }
         // Smoothing block edges works on copies of the planes: the decoder
         // predicts the next picture from its own, unsmoothed ones.
-        const uint8_t* const* planes = frame->data;
-        const int* strides = frame->linesize;
-        uint8_t* smoothed[4] = {};
-        int smoothedStrides[4] = {};
         std::vector<uint8_t> copies;
-        if (smoothBlockEdges() && frame->format == AV_PIX_FMT_YUV420P) {
+        if (smoothBlockEdges()) {
             const int cw = (w + 1) / 2, ch = (h + 1) / 2;
             const int widths[3] = {w, cw, cw}, heights[3] = {h, ch, ch};
             copies.resize(size_t(w) * h + 2 * size_t(cw) * ch);
             uint8_t* at = copies.data();
+            const uint8_t** targets[3] = {&planes.y, &planes.cb, &planes.cr};
             for (int i = 0; i < 3; ++i) {
                 for (int y = 0; y < heights[i]; ++y)
                     std::memcpy(at + size_t(y) * widths[i], frame->data[i] + ptrdiff_t(y) * frame->linesize[i],
                                 size_t(widths[i]));
                 DeblockPlane(at, widths[i], heights[i], widths[i], header.quantizer);
-                smoothed[i] = at;
-                smoothedStrides[i] = widths[i];
+                *targets[i] = at;
                 at += size_t(widths[i]) * heights[i];
             }
-            planes = smoothed;
-            strides = smoothedStrides;
+            planes.yStride = w;
+            planes.cStride = (w + 1) / 2;
         }
+        // VP6 codes whole 16 x 16 blocks; the stream's size says how much
+        // of them is picture.
+        int shownW = w, shownH = h;
+        if ((video.codec == kVideoVp6 || video.codec == kVideoVp6Alpha) && video.width > 0 && video.height > 0) {
+            shownW = std::min(w, video.width);
+            shownH = std::min(h, video.height);
+        }
+        return YuvToImage(planes, shownW, shownH);
+    }
+
+    // Pictures that are not YUV (screen video's BGR) are copied as they
+    // are, opaque.
+    QImage convertOther(int w, int h)
+    {
+        sws = sws_getCachedContext(sws, w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_BGRA, SWS_POINT, nullptr,
+                                   nullptr, nullptr);
+        if (!sws)
+            return {};
         // BGRA bytes are ARGB32 words on little-endian machines.
         QImage img(w, h, QImage::Format_ARGB32);
         if (img.isNull())
             return {};
         uint8_t* dst[4] = {img.bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {int(img.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(sws, planes, strides, 0, h, dst, dstStride) != h)
+        if (sws_scale(sws, frame->data, frame->linesize, 0, h, dst, dstStride) != h)
             return {};
-        if (video.codec != kVideoVp6Alpha) {
-            // Only VP6 with alpha has transparency.
-            for (int y = 0; y < h; ++y) {
-                auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-                for (int x = 0; x < w; ++x)
-                    line[x] |= 0xff000000u;
-            }
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < w; ++x)
+                line[x] |= 0xff000000u;
         }
-        // VP6 codes whole 16 x 16 blocks; the stream's size says how much
-        // of them is picture.
-        if ((video.codec == kVideoVp6 || video.codec == kVideoVp6Alpha) && video.width > 0 && video.height > 0 &&
-            (video.width < w || video.height < h))
-            img = img.copy(0, 0, std::min(w, video.width), std::min(h, video.height));
         return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
 
@@ -346,6 +422,10 @@ struct VideoDecoder::Impl {
 
     QImage picture(int wanted)
     {
+        // A ratio past the stream's declared frames starts it over, as
+        // the Flash Player counts them.
+        if (video.frameCount > 0 && wanted >= video.frameCount)
+            wanted %= video.frameCount;
         const auto& frames = video.frames;
         auto target = frames.upper_bound(wanted);
         if (target == frames.begin())

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
@@ -112,9 +114,10 @@ QByteArray KeepOnlyBlock(const QByteArray& packet, int keep)
 
 // A movie of as many frames as pictures: a video placed at frame 0 shows
 // picture i at frame i through its ratio.
-QByteArray VideoMovie(int codec, const std::vector<QByteArray>& pictures, bool smoothing = false, int deblocking = 0)
+QByteArray VideoMovie(int codec, const std::vector<QByteArray>& pictures, bool smoothing = false, int deblocking = 0,
+                      int version = 10)
 {
-    SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}, .frameRate = 12});
+    SwfWriter w({.version = version, .frameSize = Rect{0, kW * 20, 0, kH * 20}, .frameRate = 12});
     w.setBackgroundColor(Qt::white);
     w.defineVideoStream(1, int(pictures.size()), kW, kH, codec, smoothing, deblocking);
     for (size_t i = 0; i < pictures.size(); ++i) {
@@ -252,30 +255,77 @@ TEST(SwfVideo, ThePictureFillsTheStreamsRectangleWherePlaced)
     EXPECT_EQ(at(p, 42, 34), QColor(Qt::white));
 }
 
-TEST(SwfVideo, RatiosPastTheLastFrameShowTheLastOneAndMissingFramesTheOneBefore)
+TEST(SwfVideo, RatiosPastTheDeclaredFramesCountRoundAgainAndMissingFramesShowTheOneBefore)
 {
     const auto pictures = Encode(AV_CODEC_ID_FLASHSV, kRgb, {true, true, true});
     ASSERT_EQ(pictures.size(), 3u);
-    // Frames 0, 5 and 9 of the stream; the timeline asks for 0, 3, 7, 20.
+    // Frames 0, 5 and 9 of a stream declared 10 frames long.
     SwfWriter w({.frameSize = Rect{0, kW * 20, 0, kH * 20}});
     w.defineVideoStream(1, 10, kW, kH, kVideoScreen);
     w.videoFrame(1, 0, pictures[0]);
     w.videoFrame(1, 5, pictures[1]);
     w.videoFrame(1, 9, pictures[2]);
-    const int ratios[] = {0, 3, 7, 20};
-    for (int r : ratios) {
-        PlaceObject p = r == 0 ? PlaceNew(1, 1) : PlaceMove(1, Matrix());
-        if (r != 0)
+    struct Step {
+        int ratio;
+        QColor shown;
+    } steps[] = {{0, Qt::red},    {3, Qt::red},    {7, Qt::green}, {9, Qt::blue},
+                 {10, Qt::red},   {15, Qt::green}, {20, Qt::red},  {29, Qt::blue}};
+    for (const Step& s : steps) {
+        PlaceObject p = s.ratio == 0 ? PlaceNew(1, 1) : PlaceMove(1, Matrix());
+        if (s.ratio != 0)
             p.matrix.reset();
-        p.ratio = r;
+        p.ratio = s.ratio;
         w.placeObject2(p);
         w.showFrame();
     }
     Player p(LoadMovie(w.finish()));
-    const QColor expected[] = {Qt::red, Qt::red, Qt::green, Qt::blue};
-    for (int f : {3, 0, 2, 1}) {
+    const int count = int(std::size(steps));
+    ASSERT_EQ(p.frameCount(), count);
+    // In order, backwards, and each on a fresh player.
+    for (int f = 0; f < count; ++f) {
         p.gotoFrame(f);
-        EXPECT_EQ(at(p), expected[f]) << f;
+        EXPECT_EQ(at(p), steps[f].shown) << "ratio " << steps[f].ratio;
+    }
+    for (int f = count - 1; f >= 0; --f) {
+        p.gotoFrame(f);
+        EXPECT_EQ(at(p), steps[f].shown) << "ratio " << steps[f].ratio;
+        Player fresh(LoadMovie(w.finish()));
+        fresh.gotoFrame(f);
+        EXPECT_EQ(at(fresh), steps[f].shown) << "ratio " << steps[f].ratio;
+    }
+}
+
+// VP6 with alpha puts the alpha data's offset first: a frame of those
+// three bytes or fewer carries no picture and repeats the one before,
+// like an empty frame of any codec.
+TEST(SwfVideo, Vp6AlphaFramesOfOnlyTheAlphaOffsetAreEmpty)
+{
+    struct Case {
+        QByteArray data;
+        bool empty, key;
+    } cases[] = {
+        {QByteArray(), true, false},
+        {QByteArray(3, '\0'), true, false},
+        {QByteArray::fromHex("000001") , true, false},
+        {QByteArray::fromHex("00000100"), false, true},
+        {QByteArray::fromHex("00000180"), false, false},
+    };
+    for (const Case& c : cases) {
+        const VideoPacket p = ParseVideoPacket(kVideoVp6Alpha, c.data);
+        EXPECT_EQ(p.data.isEmpty(), c.empty) << c.data.toHex().toStdString();
+        EXPECT_EQ(p.key, c.key) << c.data.toHex().toStdString();
+    }
+}
+
+TEST(SwfVideo, AnEmptyFrameRepeatsThePictureBefore)
+{
+    auto pictures = Encode(AV_CODEC_ID_FLV1, kRgb, {true, true, true});
+    ASSERT_EQ(pictures.size(), 3u);
+    pictures[1].clear();
+    Player p(LoadMovie(VideoMovie(kVideoH263, pictures)));
+    for (int f : {1, 2, 1, 0}) {
+        p.gotoFrame(f);
+        EXPECT_TRUE(near(at(p), kRgb[size_t(f == 1 ? 0 : f)].color)) << f << " " << at(p).name().toStdString();
     }
 }
 
@@ -283,9 +333,9 @@ TEST(SwfVideo, RatiosPastTheLastFrameShowTheLastOneAndMissingFramesTheOneBefore)
 
 namespace {
 
-// One Sorenson key picture of a diagonal ramp of greys, coded coarsely
-// (quantizer 31), so that its 8 x 8 blocks show.
-QByteArray CoarseRamp()
+// One Sorenson key picture at a fixed quantizer, its planes filled by
+// `fill` (luma, then the two colour-difference planes at half size).
+QByteArray EncodeSorensonKey(const std::function<void(AVFrame*)>& fill, int quantizer)
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FLV1);
     if (!codec)
@@ -304,13 +354,8 @@ QByteArray CoarseRamp()
         frame->width = kW;
         frame->height = kH;
         av_frame_get_buffer(frame, 0);
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x)
-                frame->data[0][y * frame->linesize[0] + x] = uint8_t(40 + (x + y) * 160 / (kW + kH));
-        for (int y = 0; y < kH / 2; ++y)
-            for (int x = 0; x < kW / 2; ++x)
-                frame->data[1][y * frame->linesize[1] + x] = frame->data[2][y * frame->linesize[2] + x] = 128;
-        frame->quality = 31 * FF_QP2LAMBDA;
+        fill(frame);
+        frame->quality = quantizer * FF_QP2LAMBDA;
         frame->pict_type = AV_PICTURE_TYPE_I;
         AVPacket* packet = av_packet_alloc();
         if (avcodec_send_frame(ctx, frame) == 0 && avcodec_send_frame(ctx, nullptr) == 0 &&
@@ -321,6 +366,22 @@ QByteArray CoarseRamp()
     }
     avcodec_free_context(&ctx);
     return out;
+}
+
+// A diagonal ramp of greys, coded coarsely (quantizer 31), so that its
+// 8 x 8 blocks show.
+QByteArray CoarseRamp()
+{
+    return EncodeSorensonKey(
+        [](AVFrame* frame) {
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    frame->data[0][y * frame->linesize[0] + x] = uint8_t(40 + (x + y) * 160 / (kW + kH));
+            for (int y = 0; y < kH / 2; ++y)
+                for (int x = 0; x < kW / 2; ++x)
+                    frame->data[1][y * frame->linesize[1] + x] = frame->data[2][y * frame->linesize[2] + x] = 128;
+        },
+        31);
 }
 
 // The picture's own deblocking flag, set or cleared.
@@ -414,5 +475,150 @@ TEST(SwfVideo, DeblockingEvensSmallStepsAndKeepsRealEdges)
         else
             EXPECT_GE(std::abs(step), std::abs(c.right - c.left) - 1) << c.left << ".." << c.right << " q" << c.quantizer;
         EXPECT_EQ(plane[0], c.left);   // far from the edge: untouched
+    }
+}
+
+// Levels from BT.601 with studio range: black at 16, white at 235, no
+// colour at 128, full colour differences at 16 and 240.
+TEST(SwfVideo, LevelsConvertAsBt601StudioRange)
+{
+    struct Case {
+        int y, cb, cr;
+        QRgb rgb;
+    } cases[] = {
+        {16, 128, 128, qRgb(0, 0, 0)},       {235, 128, 128, qRgb(255, 255, 255)},
+        {0, 128, 128, qRgb(0, 0, 0)},        {255, 128, 128, qRgb(255, 255, 255)},
+        {17, 128, 128, qRgb(1, 1, 1)},       {234, 128, 128, qRgb(254, 254, 254)},
+        // Grey between black and white (125.5): 126.92 and 128.08.
+        {125, 128, 128, qRgb(127, 127, 127)}, {126, 128, 128, qRgb(128, 128, 128)},
+        // Full red, green and blue as rounded studio levels: 254.44,
+        // -0.48, -0.97; 0.18, 255.61, 0.93; 0.38, -0.13, 255.04.
+        {81, 90, 240, qRgb(254, 0, 0)},      {145, 54, 34, qRgb(0, 255, 1)},
+        {41, 240, 110, qRgb(0, 0, 255)},
+        // A mid colour: 115.66, 146.48, 208.93.
+        {140, 160, 110, qRgb(116, 146, 209)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(QColor(YuvToRgb(c.y, c.cb, c.cr)), QColor(c.rgb)) << c.y << "," << c.cb << "," << c.cr;
+}
+
+// Each colour-difference sample colours exactly the 2 x 2 pixels it
+// covers; nothing is blended across their edges. An odd last column and
+// row take the last samples.
+TEST(SwfVideo, ColourDifferencesCoverTheirPixelsWithoutBlending)
+{
+    const uint8_t y[3 * 3] = {126, 126, 126, 60, 60, 60, 200, 200, 200};
+    const uint8_t cb[2 * 2] = {90, 54, 160, 240};
+    const uint8_t cr[2 * 2] = {240, 34, 110, 110};
+    YuvPlanes planes;
+    planes.y = y;
+    planes.cb = cb;
+    planes.cr = cr;
+    planes.yStride = 3;
+    planes.cStride = 2;
+    const QImage img = YuvToImage(planes, 3, 3);
+    ASSERT_EQ(img.size(), QSize(3, 3));
+    for (int row = 0; row < 3; ++row)
+        for (int x = 0; x < 3; ++x) {
+            const int c = row / 2 * 2 + x / 2;
+            EXPECT_EQ(img.pixel(x, row), YuvToRgb(y[row * 3 + x], cb[c], cr[c])) << x << "," << row;
+        }
+    // Cut to fewer pixels than coded, the samples stay where they were.
+    const QImage cut = YuvToImage(planes, 2, 1);
+    ASSERT_EQ(cut.size(), QSize(2, 1));
+    EXPECT_EQ(cut.pixel(1, 0), img.pixel(1, 0));
+}
+
+// VP6 with alpha codes its colour already multiplied by the alpha: the
+// levels are kept as they are (within the alpha), not multiplied again.
+TEST(SwfVideo, AlphaPicturesKeepTheirCodedColour)
+{
+    const uint8_t y[4] = {235, 100, 100, 16};
+    const uint8_t cb[1] = {128}, cr[1] = {128};
+    const uint8_t a[4] = {255, 128, 64, 0};
+    YuvPlanes planes;
+    planes.y = y;
+    planes.cb = cb;
+    planes.cr = cr;
+    planes.a = a;
+    planes.yStride = 2;
+    planes.cStride = 1;
+    planes.aStride = 2;
+    const QImage img = YuvToImage(planes, 2, 2);
+    ASSERT_EQ(img.format(), QImage::Format_ARGB32_Premultiplied);
+    const int grey = qRed(YuvToRgb(100, 128, 128));   // 97.8 -> 98
+    ASSERT_EQ(grey, 98);
+    const QRgb expected[4] = {qRgba(255, 255, 255, 255), qRgba(grey, grey, grey, 128), qRgba(64, 64, 64, 64),
+                              qRgba(0, 0, 0, 0)};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(reinterpret_cast<const QRgb*>(img.constScanLine(i / 2))[i % 2], expected[i]) << i;
+}
+
+// A whole Sorenson picture of two flat colours side by side (each block
+// flat, so the decoder gives back the coded levels exactly) shows each
+// colour as the levels convert, up to the pixel where they meet.
+TEST(SwfVideo, SorensonPicturesShowTheirLevelsConverted)
+{
+    struct Levels {
+        uint8_t y, cb, cr;
+    };
+    const Levels left{144, 90, 200}, right{80, 170, 100};
+    const QByteArray picture = EncodeSorensonKey(
+        [&](AVFrame* frame) {
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    frame->data[0][y * frame->linesize[0] + x] = x < kW / 2 ? left.y : right.y;
+            for (int y = 0; y < kH / 2; ++y)
+                for (int x = 0; x < kW / 2; ++x) {
+                    const Levels& l = x < kW / 4 ? left : right;
+                    frame->data[1][y * frame->linesize[1] + x] = l.cb;
+                    frame->data[2][y * frame->linesize[2] + x] = l.cr;
+                }
+        },
+        2);
+    ASSERT_FALSE(picture.isEmpty());
+    Player p(LoadMovie(VideoMovie(kVideoH263, {picture}, false, 1)));
+    const QColor l(YuvToRgb(left.y, left.cb, left.cr)), r(YuvToRgb(right.y, right.cb, right.cr));
+    for (int y : {0, kH / 2, kH - 1}) {
+        for (int x : {0, kW / 2 - 2, kW / 2 - 1})
+            EXPECT_EQ(at(p, x, y), l) << x << "," << y;
+        for (int x : {kW / 2, kW / 2 + 1, kW - 1})
+            EXPECT_EQ(at(p, x, y), r) << x << "," << y;
+    }
+}
+
+// Scaled up, a video's picture is smoothed at high quality only: by the
+// stream's flag from version 8 on; before that only a stream of a single
+// picture is.
+TEST(SwfVideo, SmoothingFollowsTheStreamsFlagFromVersion8)
+{
+    const std::vector<Picture> pics = {{Qt::red, Qt::green}, {Qt::red, Qt::green}, {Qt::red, Qt::green}};
+    const auto pictures = Encode(AV_CODEC_ID_FLASHSV, pics, {true, true, true});
+    ASSERT_EQ(pictures.size(), 3u);
+    struct Case {
+        int version;
+        bool flag;
+        size_t frames;
+        bool antialias, smoothed;
+    } cases[] = {
+        {8, true, 3, true, true},   {8, false, 3, true, false}, {10, true, 1, true, true},
+        {10, false, 1, true, false}, {7, true, 3, true, false},  {7, false, 1, true, true},
+        {8, true, 3, false, false}, {7, false, 1, false, false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<QByteArray> used(pictures.begin(), pictures.begin() + ptrdiff_t(c.frames));
+        Player p(LoadMovie(VideoMovie(kVideoScreen, used, c.flag, 0, c.version)));
+        RenderOptions o;
+        o.antialias = c.antialias;
+        const QImage img = p.renderImage(QSize(kW * 4, kH * 4), o);
+        // Across the corner's right edge (64 px, 256 at this scale).
+        int blended = 0;
+        for (int x = 240; x < 272; ++x) {
+            const QColor px = img.pixelColor(x, 40);
+            if (px != QColor(Qt::red) && px != QColor(Qt::green))
+                ++blended;
+        }
+        EXPECT_EQ(blended > 0, c.smoothed) << "version " << c.version << " flag " << c.flag << " frames " << c.frames
+                                           << " antialias " << c.antialias;
     }
 }
