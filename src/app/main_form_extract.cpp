@@ -12,6 +12,7 @@
 #include "player/shockwave_flash.h"
 #include "player/status_panels.h"
 #include "video_export/video_export_form.h"
+#include "widgets/tool_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,6 +113,8 @@ void TMFrm::mnuCaptureVideoClick()
     source.playerSize = FlashMain->size();
     source.totalFrames = FlashMain->TotalFrames();
     source.antialias = FlashMain->Quality() != 0;
+    if (!VideoExportFrm->isVisible())
+        VideoExportFrm->move(ToolWindowPlace(FlashMain, VideoExportFrm->size()));
     VideoExportFrm->ShowFor(source);
 }
 
