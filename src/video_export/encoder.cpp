@@ -63,32 +63,27 @@ public:
     {
         if (const QString reason = file_.open(path); !reason.isEmpty())
             fail(reason);
-        constexpr int kBufferSize = 1 << 16;
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
-        io_ = avio_alloc_context(buffer, kBufferSize, 1, this, nullptr, &Output::writePacket, &Output::seek);
-        if (!io_) {
-            av_free(buffer);
-            fail(averror(AVERROR(ENOMEM)));
+        try {
+            constexpr int kBufferSize = 1 << 16;
+            auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+            io_ = avio_alloc_context(buffer, kBufferSize, 1, this, nullptr, &Output::writePacket, &Output::seek);
+            if (!io_) {
+                av_free(buffer);
+                fail(averror(AVERROR(ENOMEM)));
+            }
+            if (const int r = avformat_alloc_output_context2(&fmt_, nullptr, muxer, nullptr); r < 0)
+                fail(averror(r));
+            fmt_->pb = io_;
+            fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
+            // The MP4 muxer reads the file back by this name to move its
+            // index to the front.
+            fmt_->url = av_strdup(file_.tempPath().constData());
+        } catch (...) {
+            release();
+            throw;
         }
-        if (const int r = avformat_alloc_output_context2(&fmt_, nullptr, muxer, nullptr); r < 0)
-            fail(averror(r));
-        fmt_->pb = io_;
-        fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
-        // The MP4 muxer reads the file back by this name to move its index
-        // to the front.
-        fmt_->url = av_strdup(file_.tempPath().constData());
     }
-    ~Output()
-    {
-        if (fmt_)
-            avformat_free_context(fmt_);
-        if (io_) {
-            av_freep(&io_->buffer);
-            avio_context_free(&io_);
-        }
-        // The new file goes unless committed.
-        file_.abandon();
-    }
+    ~Output() { release(); }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
@@ -117,6 +112,19 @@ public:
     }
 
 private:
+    void release()
+    {
+        if (fmt_)
+            avformat_free_context(fmt_);
+        fmt_ = nullptr;
+        if (io_) {
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
+        // The new file goes unless committed.
+        file_.abandon();
+    }
+
     static int writePacket(void* opaque, uint8_t* data, int size)
     {
         auto* self = static_cast<Output*>(opaque);
@@ -359,6 +367,7 @@ private:
             av_dict_set(&options, "preset", "veryfast", 0);
         }
         const bool gif = job_.format == VideoFormat::Gif;
+        const std::unique_ptr<AVDictionary*, void (*)(AVDictionary**)> freeOptions(&options, av_dict_free);
         video_.codec = openCodec(
             out_, name,
             [&](AVCodecContext* c) {
@@ -378,7 +387,6 @@ private:
                 }
             },
             &options);
-        av_dict_free(&options);
         video_.stream = addStream(out_, video_.codec.get());
         video_.stream->avg_frame_rate = rate_;
         video_.stream->r_frame_rate = rate_;
