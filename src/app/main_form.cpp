@@ -389,6 +389,7 @@ void TMFrm::createMenus()
     TCN = item(mnuCapture, "TCN", QStringLiteral("定时截取"));
     N38 = separator(mnuCapture, "N38");
     mnuCaptureSound = item(mnuCapture, "mnuCaptureSound", QStringLiteral("声音提取"), ToolImage::Sound);
+    mnuCaptureVideo = item(mnuCapture, "mnuCaptureVideo", QStringLiteral("导出视频..."));
     N15 = separator(mnuCapture, "N15");
     mnuexeToswf = item(mnuCapture, "mnuexeToswf", QStringLiteral("当前exe转换成swf"), ToolImage::ExeToSwf);
 

@@ -43,6 +43,7 @@ class TSaveFrm;
 class TfrmReport;
 class TQRCompositeReport;
 class TExeToFrm;
+class TVideoExportFrm;
 struct MovieOpenTargets;
 enum class WallpaperStyle;
 
@@ -211,6 +212,9 @@ public:
     // The EXE-to-SWF dialog, made once by CreateForms.
     void createExeToFrm();
     TExeToFrm* ExeToFrm = nullptr;
+    // The video export dialog, made when first asked for.
+    void mnuCaptureVideoClick();
+    TVideoExportFrm* VideoExportFrm = nullptr;
     // The projector that OpenMovie was last given, empty before the first.
     const QString& lastProjector() const { return lastProjector_; }
     // ---- end extract
@@ -329,6 +333,7 @@ public:
     QAction* TCN = nullptr;
     QAction* N38 = nullptr;
     QAction* mnuCaptureSound = nullptr;
+    QAction* mnuCaptureVideo = nullptr;
     QAction* N15 = nullptr;
     QAction* mnuexeToswf = nullptr;
 

@@ -10,6 +10,9 @@
 #include "platform/errors.h"
 #include "platform/safefile.h"
 #include "player/shockwave_flash.h"
+#include "player/status_panels.h"
+#include "video_export/video_export_form.h"
+#include "widgets/tool_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,6 +72,7 @@ void copyReplacing(const QString& source, const QString& target)
 void TMFrm::connectExtractHandlers()
 {
     connectCommand(mnuCaptureSound, &TMFrm::mnuCaptureSoundClick);
+    connectCommand(mnuCaptureVideo, &TMFrm::mnuCaptureVideoClick);
     connectCommand(mnuFileExeToSwf, &TMFrm::mnuFileExeToSwfClick);
     connectCommand(mnuexeToswf, &TMFrm::mnuexeToswfClick);
     connectCommand(mnuFileSaveAs, &TMFrm::mnuFileSaveAsClick);
@@ -94,6 +98,24 @@ void TMFrm::mnuCaptureSoundClick()
     SoundExtractionOptions options;
     options.acceptCompressed = true;
     ExtractSwfSounds(movie, folder, options);
+}
+
+void TMFrm::mnuCaptureVideoClick()
+{
+    if (!VideoExportFrm) {
+        VideoExportFrm = new TVideoExportFrm(SaveD, this);
+        VideoExportFrm->onWritten = [this](const QString& path) {
+            StatusBar->setPanelText(0, QStringLiteral("视频已保存到:") + QDir::toNativeSeparators(path));
+        };
+    }
+    TVideoExportFrm::Source source;
+    source.movie = FlashMain->Movie();
+    source.playerSize = FlashMain->size();
+    source.totalFrames = FlashMain->TotalFrames();
+    source.antialias = FlashMain->Quality() != 0;
+    if (!VideoExportFrm->isVisible())
+        VideoExportFrm->move(ToolWindowPlace(FlashMain, VideoExportFrm->size()));
+    VideoExportFrm->ShowFor(source);
 }
 
 void TMFrm::mnuFileExeToSwfClick()

@@ -21,26 +21,57 @@ int FramesToAdvance(std::optional<int> streamFrame, int currentFrame)
     return std::max(0, *streamFrame - currentFrame);
 }
 
+MovieAudioRenderer::MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie)
+    : movie_(movie), player_([&] { mixer_.setMovie(movie); return movie; }(), &mixer_),
+      framePeriod_(kOutputRate / PlayedFrameRate(movie->info.frameRate)), nextTick_(std::llround(framePeriod_))
+{
+}
+
+void MovieAudioRenderer::render(int16_t* out, qint64 frames)
+{
+    const qint64 end = done_ + std::max<qint64>(0, frames);
+    while (done_ < end) {
+        const qint64 until = std::min(end, nextTick_);
+        mixer_.mix(out, until - done_);
+        out += (until - done_) * kOutputChannels;
+        done_ = until;
+        if (done_ < nextTick_)
+            break;
+        // A tick of the movie's clock: the root timeline moves on.
+        const int n = FramesToAdvance(mixer_.streamFrame(swf::TimelineId(), movie_->root), player_.currentFrame());
+        if (n > 0)
+            player_.advance(n);
+        nextTick_ = std::llround(double(++tick_) * framePeriod_);
+    }
+}
+
+void MovieAudioRenderer::skip(qint64 frames)
+{
+    std::vector<int16_t> scratch;
+    while (frames > 0) {
+        const qint64 n = std::min<qint64>(frames, kOutputRate);
+        scratch.resize(size_t(n) * kOutputChannels);
+        render(scratch.data(), n);
+        frames -= n;
+    }
+}
+
+bool MovieHasSound(const swf::Movie& movie)
+{
+    if (!movie.streams.empty())
+        return true;
+    return std::any_of(movie.dictionary.begin(), movie.dictionary.end(),
+                       [](const auto& entry) { return entry.second && entry.second->kind() == swf::CharacterKind::Sound; });
+}
+
 Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames)
 {
     Pcm out;
     out.samples.assign(size_t(std::max<qint64>(0, outputFrames)) * kOutputChannels, 0);
     if (!movie || !movie->info.valid || outputFrames <= 0)
         return out;
-    Mixer mixer;
-    mixer.setMovie(movie);
-    swf::Player player(movie, &mixer);
-    const double framePeriod = kOutputRate / PlayedFrameRate(movie->info.frameRate);
-    const swf::TimelineId root;
-    qint64 done = 0;
-    for (qint64 tick = 1; done < outputFrames; ++tick) {
-        const qint64 until = std::min(outputFrames, qint64(std::llround(double(tick) * framePeriod)));
-        mixer.mix(out.samples.data() + done * kOutputChannels, until - done);
-        done = until;
-        const int n = FramesToAdvance(mixer.streamFrame(root, movie->root), player.currentFrame());
-        if (n > 0)
-            player.advance(n);
-    }
+    MovieAudioRenderer renderer(movie);
+    renderer.render(out.samples.data(), outputFrames);
     return out;
 }
 

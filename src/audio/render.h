@@ -21,6 +21,31 @@ double PlayedFrameRate(double headerRate);
 // while the sound is behind).
 int FramesToAdvance(std::optional<int> streamFrame, int currentFrame);
 
+// The mixed track, piece by piece: the movie plays from its first frame at
+// its own rate, looping at its end, its root timeline following its stream
+// sound as the player's does. Successive calls continue the one track.
+class MovieAudioRenderer {
+public:
+    explicit MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie);
+    MovieAudioRenderer(const MovieAudioRenderer&) = delete;
+    MovieAudioRenderer& operator=(const MovieAudioRenderer&) = delete;
+
+    // The next `frames` output frames, interleaved, into `out`.
+    void render(int16_t* out, qint64 frames);
+    // Moves on by `frames` output frames without keeping them.
+    void skip(qint64 frames);
+
+private:
+    std::shared_ptr<const swf::Movie> movie_;
+    Mixer mixer_;
+    swf::Player player_;
+    double framePeriod_ = 0;
+    qint64 done_ = 0, tick_ = 1, nextTick_ = 0;
+};
+
+// Whether the movie carries any sound at all (an event sound or a stream).
+bool MovieHasSound(const swf::Movie& movie);
+
 // The mixed track of `outputFrames` frames at 44.1 kHz: the movie plays
 // from its first frame at its own rate, looping at its end, its root
 // timeline following its stream sound as the player's does.

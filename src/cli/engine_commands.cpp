@@ -2,6 +2,7 @@
 
 #include "capture/image_files.h"
 #include "cli/command.h"
+#include "cli/engine_support.h"
 #include "platform/errors.h"
 #include "platform/safefile.h"
 #include "swf/movie.h"
@@ -9,6 +10,7 @@
 #include "swf/player.h"
 #include "avm1/frame_loop.h"
 #include "cli/input_script.h"
+#include "video_export/movie_pictures.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,68 +26,6 @@
 namespace plovex::cli {
 
 namespace {
-
-struct Options {
-    QString movie;
-    std::map<QString, QString> values;
-};
-
-// Splits "MOVIE --key value ..." into the movie path and the options;
-// returns an error message for anything it does not know.
-QString parseArgs(const QStringList& args, const QStringList& known, Options& out)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a.startsWith("--")) {
-            const QString key = a.mid(2);
-            if (!known.contains(key))
-                return QStringLiteral("unknown option %1").arg(a);
-            if (i + 1 >= args.size())
-                return QStringLiteral("%1 needs a value").arg(a);
-            out.values[key] = args[++i];
-        } else if (out.movie.isEmpty()) {
-            out.movie = a;
-        } else {
-            return QStringLiteral("unexpected argument %1").arg(a);
-        }
-    }
-    if (out.movie.isEmpty())
-        return QStringLiteral("no movie given");
-    return {};
-}
-
-bool intOption(const Options& o, const QString& key, int& value, int min, int max, QString& error)
-{
-    const auto it = o.values.find(key);
-    if (it == o.values.end())
-        return true;
-    bool ok = false;
-    const int v = it->second.toInt(&ok);
-    if (!ok || v < min || v > max) {
-        error = QStringLiteral("--%1 must be a whole number from %2 to %3").arg(key).arg(min).arg(max);
-        return false;
-    }
-    value = v;
-    return true;
-}
-
-std::shared_ptr<const swf::Movie> loadOrFail(const QString& path, QString& error)
-{
-    QByteArray bytes;
-    if (const QString reason = swf::ReadMovieFile(path, bytes); !reason.isEmpty()) {
-        error = QStringLiteral("%1: %2").arg(path, reason);
-        return nullptr;
-    }
-    auto movie = swf::LoadMovie(bytes);
-    if (!movie->info.valid) {
-        error = QStringLiteral("%1: not a SWF movie").arg(path);
-        return nullptr;
-    }
-    // The engine's limits cut the movie short: said, and the rest shown.
-    for (const QString& cut : movie->cutShort)
-        std::fprintf(stderr, "plovex-cli: %s: %s\n", qPrintable(path), qPrintable(cut));
-    return movie;
-}
 
 // Writes the picture to a file: JPEG, GIF or BMP through the capture
 // encoders when the extension is one of the three the capture command
@@ -122,19 +62,6 @@ QString number(double v)
     return QString::number(v, 'g', 10);
 }
 
-long peakMemoryKiB()
-{
-    QFile f("/proc/self/status");
-    if (f.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').front().toLong();
-    }
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
-}
-
 int runInfo(const QStringList& args)
 {
     Options o;
@@ -157,44 +84,6 @@ int runInfo(const QStringList& args)
     return 0;
 }
 
-// --quality low|high, or the default when absent.
-bool qualityOption(const Options& o, bool byDefault, bool& antialias, QString& error)
-{
-    antialias = byDefault;
-    const auto q = o.values.find("quality");
-    if (q == o.values.end())
-        return true;
-    if (q->second == "high" || q->second == "low") {
-        antialias = q->second == "high";
-        return true;
-    }
-    error = QStringLiteral("--quality must be low or high");
-    return false;
-}
-
-// Scripts of headless runs see a clock that moves one frame interval per
-// frame, so a run repeats exactly; trace output goes to `trace`.
-swf::MovieRuntimeFactory headlessScripts(const QString& path, std::function<void(const QString&)> trace = {})
-{
-    avm1::ScriptOptions so;
-    so.virtualClock = true;
-    so.moviePath = path;
-    so.trace = std::move(trace);
-    so.warning = [](const QString& w) { std::fprintf(stderr, "plovex-cli: %s\n", qPrintable(QString(w).replace(QLatin1Char('\n'), QLatin1Char(' ')))); };
-    return avm1::ScriptedMovies(so);
-}
-
-// Runs `frames` frames (the first is shown at once) with the input events.
-void runFrames(swf::Player& player, int frames, const std::vector<InputEvent>& input)
-{
-    for (int f = 1; f <= frames; ++f) {
-        if (f > 1)
-            player.advance(1);
-        if (swf::MovieRuntime* rt = player.scripts())
-            ApplyInput(input, f, *rt);
-    }
-}
-
 int runTrace(const QStringList& args)
 {
     Options o;
@@ -210,11 +99,14 @@ int runTrace(const QStringList& args)
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
-    swf::Player player(movie, headlessScripts(o.movie, [](const QString& line) {
-        std::fputs(line.toUtf8().constData(), stdout);
-        std::fputc('\n', stdout);
-    }));
-    runFrames(player, frames, input);
+    video::MoviePictures run(movie,
+                             headlessScripts(o.movie,
+                                             [](const QString& line) {
+                                                 std::fputs(line.toUtf8().constData(), stdout);
+                                                 std::fputc('\n', stdout);
+                                             }),
+                             InputFor(input));
+    run.showFrame(frames);
     std::fflush(stdout);
     return 0;
 }
@@ -252,8 +144,8 @@ int runRender(const QStringList& args)
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
-    swf::Player player(movie, headlessScripts(o.movie));
-    runFrames(player, frames, input);
+    video::MoviePictures run(movie, headlessScripts(o.movie), InputFor(input));
+    run.showFrame(frames);
     QSize size(width, height);
     if (width == 0) {
         bool cut = false;
@@ -266,7 +158,7 @@ int runRender(const QStringList& args)
                          qPrintable(number(movie->info.stageRect.height())), size.width(), size.height(),
                          swf::kMaxStageSide, static_cast<long long>(swf::kMaxStagePixels));
     }
-    const QImage image = player.renderImage(size, ro);
+    const QImage image = run.picture(size, ro);
     if (image.isNull())
         return fail(QStringLiteral("the picture is too large"));
     try {

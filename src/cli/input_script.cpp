@@ -109,4 +109,11 @@ void ApplyInput(const std::vector<InputEvent>& events, int frame, swf::MovieRunt
     }
 }
 
+std::function<void(int, swf::MovieRuntime&)> InputFor(std::vector<InputEvent> events)
+{
+    if (events.empty())
+        return {};
+    return [events = std::move(events)](int frame, swf::MovieRuntime& runtime) { ApplyInput(events, frame, runtime); };
+}
+
 } // namespace plovex::cli

@@ -17,6 +17,7 @@
 // with # are skipped.
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace plovex::swf {
@@ -37,5 +38,7 @@ struct InputEvent {
 bool ReadInputFile(const QString& path, std::vector<InputEvent>& out, QString& error);
 // Sends the events of `frame` to the runtime.
 void ApplyInput(const std::vector<InputEvent>& events, int frame, swf::MovieRuntime& runtime);
+// The same as the per-frame input of a headless run (video::MoviePictures).
+std::function<void(int, swf::MovieRuntime&)> InputFor(std::vector<InputEvent> events);
 
 } // namespace plovex::cli

@@ -86,17 +86,8 @@ void SetWriteLimitForTesting(qint64 bytes)
 QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
 {
     const QByteArray target = targetOf(QFile::encodeName(path));
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
-    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
-    if (base.isEmpty())
-        return reason(EISDIR);
-
     struct stat old;
-    const bool exists = ::stat(target.constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        return reason(EISDIR);
-    if (exists && !S_ISREG(old.st_mode)) {
+    if (::stat(target.constData(), &old) == 0 && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
         // A device or a pipe (/dev/stdout, a FIFO) is written to, never
         // replaced.
         const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
@@ -107,6 +98,40 @@ QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
         ::close(fd);
         return written ? QString() : reason(error);
     }
+    ReplacementFile file;
+    if (QString error = file.open(path); !error.isEmpty())
+        return error;
+    if (!file.write(bytes.constData(), bytes.size())) {
+        const QString error = file.error();
+        file.abandon();
+        return error;
+    }
+    return file.commit();
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    abandon();
+}
+
+QString ReplacementFile::open(const QString& path)
+{
+    abandon();
+    error_.clear();
+    position_ = written_ = 0;
+    const QByteArray target = targetOf(QFile::encodeName(path));
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
+    if (base.isEmpty())
+        return reason(EISDIR);
+
+    struct stat old;
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        return reason(EISDIR);
+    if (exists && !S_ISREG(old.st_mode))
+        return QStringLiteral("Not a regular file");
 
     // A hidden name beside the target, so the rename stays within one
     // file system and never crosses folders.
@@ -116,40 +141,89 @@ QString ReplaceFileContents(const QString& path, const QByteArray& bytes)
         // The target's name may already be as long as a name can be.
         temp = folder + '/' + '.' + base.left(200) + '.'
             + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return reason(errno);
     }
     if (fd < 0)
         return reason(EEXIST);
-
-    auto failWith = [&](int error) {
-        ::close(fd);
-        ::unlink(temp.constData());
-        return reason(error);
-    };
-
     if (exists) {
         // Keep the old file's owner and permissions; a failure to do so
         // (not our file) is not worth refusing the write for.
         [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
         [[maybe_unused]] const int moded = ::fchmod(fd, old.st_mode & 07777);
     }
-    if (!writeAll(fd, bytes.constData(), bytes.size(), writeLimit.load()))
-        return failWith(errno);
-    if (::fsync(fd) != 0)
-        return failWith(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.constData());
-        return reason(error);
-    }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temp.constData());
-        return reason(error);
-    }
+    fd_ = fd;
+    temp_ = temp;
+    target_ = target;
     return {};
+}
+
+bool ReplacementFile::write(const char* data, qint64 size)
+{
+    if (fd_ < 0) {
+        error_ = reason(EBADF);
+        return false;
+    }
+    const qint64 limit = writeLimit.load();
+    if (!writeAll(fd_, data, size, limit < 0 ? -1 : std::max<qint64>(0, limit - written_))) {
+        error_ = reason(errno);
+        return false;
+    }
+    written_ += size;
+    position_ += size;
+    return true;
+}
+
+qint64 ReplacementFile::seek(qint64 offset, int whence)
+{
+    if (fd_ < 0) {
+        error_ = reason(EBADF);
+        return -1;
+    }
+    const off_t at = ::lseek(fd_, off_t(offset), whence);
+    if (at < 0) {
+        error_ = reason(errno);
+        return -1;
+    }
+    position_ = at;
+    return at;
+}
+
+QString ReplacementFile::commit()
+{
+    if (fd_ < 0)
+        return reason(EBADF);
+    const int fd = fd_;
+    fd_ = -1;
+    auto failWith = [this](int error) {
+        ::unlink(temp_.constData());
+        temp_.clear();
+        return reason(error);
+    };
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return failWith(error);
+    }
+    if (::close(fd) != 0)
+        return failWith(errno);
+    if (::rename(temp_.constData(), target_.constData()) != 0)
+        return failWith(errno);
+    temp_.clear();
+    return {};
+}
+
+void ReplacementFile::abandon()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.isEmpty()) {
+        ::unlink(temp_.constData());
+        temp_.clear();
+    }
 }
 
 } // namespace plovex
