@@ -1,5 +1,6 @@
 // plovex-cli render-audio and extract-sounds --decode, run as a user runs them.
 
+#include "cli/run_cli.h"
 #include "audio/render.h"
 #include "audio/sound_fixtures.h"
 #include "swf/writer.h"
@@ -14,25 +15,12 @@ using namespace plovex;
 using namespace plovex::audio;
 using namespace plovex::audio::test;
 
+using plovex::test::CliRun;
+using plovex::test::RunCli;
+
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-    QByteArray out;
-};
 
-CliRun Cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    r.out = p.readAllStandardOutput();
-    return r;
-}
 
 QByteArray Pcm16(int frames, int value)
 {
@@ -77,7 +65,7 @@ TEST(AudioCli, RenderAudioWritesTheTrack)
         qint64 frames;
     };
     for (const Case& c : {Case{{}, 44100}, Case{{"--frames", "5"}, 11025}, Case{{"--seconds", "2.5"}, 110250}}) {
-        const CliRun r = Cli(QStringList{"render-audio", movie, out} + c.options);
+        const CliRun r = RunCli(QStringList{"render-audio", movie, out} + c.options);
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
         const QByteArray wav = ReadAll(out);
@@ -108,7 +96,7 @@ TEST(AudioCli, RenderAudioFailuresExitWithOneMessage)
         {"render-audio", movie, dir.filePath("no/such/folder/o.wav")},
     };
     for (const QStringList& args : bad) {
-        const CliRun r = Cli(args);
+        const CliRun r = RunCli(args);
         EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.startsWith("plovex-cli: ")) << r.err.toStdString();
@@ -133,7 +121,7 @@ TEST(AudioCli, ExtractSoundsDecode)
     Save(movie, w.finish());
     QDir(dir.path()).mkdir("out");
     const QString out = dir.filePath("out");
-    const CliRun r = Cli({"extract-sounds", movie, out, "--decode"});
+    const CliRun r = RunCli({"extract-sounds", movie, out, "--decode"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList listed = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
     for (const char* name : {"clip_SOUND4.WAV", "clip_SOUND9.MP3", "clip_StreamSound1.WAV", "clip_SOUND4_decoded.wav",

@@ -1,5 +1,6 @@
 // plovex-cli render writes the capture formats by the output's extension.
 
+#include "cli/run_cli.h"
 #include "capture/encoders.h"
 #include "swf/fixtures.h"
 
@@ -16,31 +17,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace {
+using plovex::test::CliRun;
+using plovex::test::RunCli;
 
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-};
+namespace {
 
 // Runs `plovex-cli render`; a positive `fileSizeLimit` caps the size of
 // any file the process writes (the system's limit, as on a full disk).
 CliRun render(const QString& movie, const QString& out, qint64 fileSizeLimit = 0, const QStringList& extra = {})
 {
-    QProcess p;
-    if (fileSizeLimit > 0)
-        p.setChildProcessModifier([fileSizeLimit] {
-            // Writes past the limit fail with EFBIG instead of ending the process.
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), QStringList{"render", movie, "--frames", "1", "--out", out} + extra);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return RunCli(QStringList{"render", movie, "--frames", "1", "--out", out} + extra, fileSizeLimit);
 }
 
 QByteArray readWhole(const QString& path)

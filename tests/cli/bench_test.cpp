@@ -1,5 +1,6 @@
 // plovex-cli bench: the playback line, at the size and quality asked.
 
+#include "cli/run_cli.h"
 #include "swf/fixtures.h"
 
 #include <QFile>
@@ -9,24 +10,12 @@
 
 #include <gtest/gtest.h>
 
+using plovex::test::CliRun;
+using plovex::test::RunCli;
+
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out, err;
-};
 
-CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 class Bench : public ::testing::Test {
 protected:
@@ -58,14 +47,15 @@ TEST_F(Bench, PrintsOnePlaybackLineForTheSizeAndQualityAsked)
         QRegularExpression::MultilineOption);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.extra.join(' ').toStdString());
-        const CliRun r = cli(QStringList{"bench", movie} + c.extra);
+        const CliRun r = RunCli(QStringList{"bench", movie} + c.extra);
+        const QString out = r.outText();
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         // What bench printed before stays.
-        EXPECT_TRUE(r.out.contains(QStringLiteral("render_fps: "))) << r.out.toStdString();
-        EXPECT_TRUE(r.out.contains(QStringLiteral("size: %1\n").arg(c.size))) << r.out.toStdString();
-        EXPECT_EQ(r.out.count(QStringLiteral("playback: ")), 1) << r.out.toStdString();
-        const auto m = line.match(r.out);
-        ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("render_fps: "))) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("size: %1\n").arg(c.size))) << out.toStdString();
+        EXPECT_EQ(out.count(QStringLiteral("playback: ")), 1) << out.toStdString();
+        const auto m = line.match(out);
+        ASSERT_TRUE(m.hasMatch()) << out.toStdString();
         EXPECT_EQ(m.captured(1), c.frames);
         EXPECT_EQ(m.captured(2), c.size);
         EXPECT_EQ(m.captured(3), c.quality);
@@ -76,7 +66,7 @@ TEST_F(Bench, PrintsOnePlaybackLineForTheSizeAndQualityAsked)
 
 TEST_F(Bench, RefusesHalfASize)
 {
-    const CliRun r = cli({"bench", movie, "--width", "320"});
+    const CliRun r = RunCli({"bench", movie, "--width", "320"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, QStringLiteral("plovex-cli: --width and --height go together\n"));
 }

@@ -1,5 +1,6 @@
 // plovex-cli's extraction commands, run as a user runs them.
 
+#include "cli/run_cli.h"
 #include "extract/swf_bytes.h"
 
 #include <QProcess>
@@ -7,25 +8,12 @@
 #include <unistd.h>
 
 namespace plovex::test {
+using plovex::test::CliRun;
+using plovex::test::RunCli;
+
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-    QByteArray out;
-};
 
-CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    r.out = p.readAllStandardOutput();
-    return r;
-}
 
 TEST(ExtractCli, ProjectorMovieIsCopied)
 {
@@ -33,7 +21,7 @@ TEST(ExtractCli, ProjectorMovieIsCopied)
     const QByteArray movie = pseudoRandomBytes(300000, 4);
     writeWhole(dir.filePath("p.exe"), pseudoRandomBytes(5000, 2) + movie + le32Bytes(0xFA123456u)
                                           + le32Bytes(quint32(movie.size())));
-    const CliRun r = cli({"extract-projector", dir.filePath("p.exe"), dir.filePath("p.swf")});
+    const CliRun r = RunCli({"extract-projector", dir.filePath("p.exe"), dir.filePath("p.swf")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(readWhole(dir.filePath("p.swf")) == movie);
     EXPECT_TRUE(r.out.isEmpty());
@@ -43,18 +31,18 @@ TEST(ExtractCli, ProjectorFailuresExitWithOneMessage)
 {
     QTemporaryDir dir;
     writeWhole(dir.filePath("plain.exe"), pseudoRandomBytes(100, 4));
-    CliRun r = cli({"extract-projector", dir.filePath("plain.exe"), dir.filePath("p.swf")});
+    CliRun r = RunCli({"extract-projector", dir.filePath("plain.exe"), dir.filePath("p.swf")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("文件转换失败，请确认您选择的是exe格式的flash！"));
     EXPECT_FALSE(QFile::exists(dir.filePath("p.swf")));
 
-    r = cli({"extract-projector", dir.filePath("missing.exe"), dir.filePath("p.swf")});
+    r = RunCli({"extract-projector", dir.filePath("missing.exe"), dir.filePath("p.swf")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Cannot open file \"%1\"").arg(dir.filePath("missing.exe"))))
         << r.err.toStdString();
     EXPECT_EQ(r.err.count(u'\n'), 1);
 
-    r = cli({"extract-projector", dir.filePath("plain.exe")});
+    r = RunCli({"extract-projector", dir.filePath("plain.exe")});
     EXPECT_NE(r.exitCode, 0);
 }
 
@@ -63,7 +51,7 @@ TEST(ExtractCli, SoundsAreWrittenAndListed)
     QTemporaryDir dir;
     const QByteArray movie = swf(defineSound(2, 2, "mp3 data") + streamBlock("wave") + endTag());
     writeWhole(dir.filePath("m.swf"), movie);
-    const CliRun r = cli({"extract-sounds", dir.filePath("m.swf"), dir.path()});
+    const CliRun r = RunCli({"extract-sounds", dir.filePath("m.swf"), dir.path()});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_EQ(QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts),
@@ -101,12 +89,12 @@ TEST(ExtractCli, NeitherCommandWritesOverItsInput)
             ASSERT_TRUE(QFile::link(dir.filePath("p.exe"), projectorOut));
         }
         if (link != Link::SamePath) {
-            const CliRun r = cli({"extract-sounds", dir.filePath("m.swf"), dir.path()});
+            const CliRun r = RunCli({"extract-sounds", dir.filePath("m.swf"), dir.path()});
             EXPECT_EQ(r.exitCode, 1);
             EXPECT_EQ(r.err, QStringLiteral("plovex-cli: Cannot create file \"%1\". The file is the movie being read.\n").arg(soundOut));
             EXPECT_EQ(readWhole(dir.filePath("m.swf")), sounds);
         }
-        const CliRun r = cli({"extract-projector", dir.filePath("p.exe"), projectorOut});
+        const CliRun r = RunCli({"extract-projector", dir.filePath("p.exe"), projectorOut});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, QStringLiteral("plovex-cli: Cannot create file \"%1\". The file is the projector being read.\n").arg(projectorOut));
         EXPECT_EQ(readWhole(dir.filePath("p.exe")), projector);
@@ -121,16 +109,16 @@ TEST(ExtractCli, CompressedMoviesNeedTheOption)
     writeWhole(dir.filePath("z.swf"), compressLzma(movie, false));
     QTemporaryDir out;
 
-    CliRun r = cli({"extract-sounds", dir.filePath("c.swf"), out.path()});
+    CliRun r = RunCli({"extract-sounds", dir.filePath("c.swf"), out.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("该文件不是Flash SWF文件!"));
     EXPECT_TRUE(filesIn(out.path()).isEmpty());
 
-    r = cli({"extract-sounds", dir.filePath("c.swf"), out.path(), "--any-swf"});
+    r = RunCli({"extract-sounds", dir.filePath("c.swf"), out.path(), "--any-swf"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readWhole(out.filePath("c_SOUND2.MP3")), eventFile(2, "mp3 data"));
 
-    r = cli({"extract-sounds", "--any-swf", dir.filePath("z.swf"), out.path()});
+    r = RunCli({"extract-sounds", "--any-swf", dir.filePath("z.swf"), out.path()});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(readWhole(out.filePath("z_SOUND2.MP3")), eventFile(2, "mp3 data"));
 }
@@ -139,22 +127,22 @@ TEST(ExtractCli, SoundFailures)
 {
     QTemporaryDir dir;
     writeWhole(dir.filePath("old.swf"), swf(defineSound(2, 2, "x") + endTag(), 4));
-    CliRun r = cli({"extract-sounds", dir.filePath("old.swf"), dir.path()});
+    CliRun r = RunCli({"extract-sounds", dir.filePath("old.swf"), dir.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("该SWF文件不是Flash 5以上版本，本程序当前仅识别Flash 5以上格式SWF文件!"));
 
-    r = cli({"extract-sounds", dir.filePath("none.swf"), dir.path()});
+    r = RunCli({"extract-sounds", dir.filePath("none.swf"), dir.path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Cannot open file"))) << r.err.toStdString();
 
     // A damaged tail still writes what came before, with a warning.
     writeWhole(dir.filePath("cut.swf"), swf(defineSound(2, 2, "x") + streamBlock("y")));
-    r = cli({"extract-sounds", dir.filePath("cut.swf"), dir.path()});
+    r = RunCli({"extract-sounds", dir.filePath("cut.swf"), dir.path()});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("ends before its End tag"))) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("cut_StreamSound1.WAV")));
 
-    r = cli({"extract-sounds", dir.filePath("cut.swf"), dir.path(), "--bogus"});
+    r = RunCli({"extract-sounds", dir.filePath("cut.swf"), dir.path(), "--bogus"});
     EXPECT_NE(r.exitCode, 0);
 }
 

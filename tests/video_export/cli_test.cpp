@@ -1,5 +1,6 @@
 // plovex-cli export-video, run as a user runs it.
 
+#include "cli/run_cli.h"
 #include "video_export/video_fixtures.h"
 
 #include <QDir>
@@ -15,23 +16,12 @@
 
 using namespace plovex::video::test;
 
+using plovex::test::CliRun;
+using plovex::test::RunCli;
+
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-};
 
-CliRun Cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PLOVEX_CLI_PATH), args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    CliRun r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QStringList Entries(const QString& folder)
 {
@@ -65,7 +55,7 @@ TEST(ExportVideoCli, FramesAreRendersPictures)
                           Case{"c.mkv", {"--seconds", "0.25", "--quiet"}, 6}, Case{"d.mp4", {"--frames", "4", "--from", "3"}, 4}}) {
         SCOPED_TRACE(c.out);
         const QString out = dir.filePath(c.out);
-        const CliRun r = Cli(QStringList{"export-video", movie, out} + c.options);
+        const CliRun r = RunCli(QStringList{"export-video", movie, out} + c.options);
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         if (c.options.contains("--quiet"))
             EXPECT_EQ(r.err, QString());
@@ -81,7 +71,7 @@ TEST(ExportVideoCli, FramesAreRendersPictures)
                                    "--width", QString::number(d.width), "--height", QString::number(d.height)};
             if (c.options.contains("high"))
                 renderArgs << "--quality" << "high";
-            ASSERT_EQ(Cli(renderArgs).exitCode, 0);
+            ASSERT_EQ(RunCli(renderArgs).exitCode, 0);
             ExpectFaithful(false, ReadImage(png), d, index);
         }
     }
@@ -110,7 +100,7 @@ TEST(ExportVideoCli, ErrorsLeaveNoFile)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliRun r = Cli(QStringList{"export-video", movie} + c.args);
+        const CliRun r = RunCli(QStringList{"export-video", movie} + c.args);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says))) << r.err.toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
