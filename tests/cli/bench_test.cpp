@@ -15,8 +15,6 @@ using plovex::test::RunCli;
 
 namespace {
 
-
-
 class Bench : public ::testing::Test {
 protected:
     void SetUp() override

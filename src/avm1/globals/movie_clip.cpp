@@ -18,16 +18,14 @@ int intOf(Activation& a, const Value& v)
 
 // Script-made shapes: the drawing API collects paths on the object,
 // prepared again on each change.
-using DrawingState = swf::ScriptDrawing;
-
-DrawingState& drawingOf(swf::DisplayObject* d)
+swf::ScriptDrawing& drawingOf(swf::DisplayObject* d)
 {
     if (!d->drawingSource)
-        d->drawingSource = std::make_shared<DrawingState>();
+        d->drawingSource = std::make_shared<swf::ScriptDrawing>();
     return *d->drawingSource;
 }
 
-void recompile(swf::DisplayObject* d, DrawingState& s)
+void recompile(swf::DisplayObject* d, swf::ScriptDrawing& s)
 {
     auto shape = std::make_shared<swf::CompiledShape>(swf::CompileShape(s.shape));
     // Bounds of what was drawn, strokes with half their width outside.
@@ -47,7 +45,7 @@ void recompile(swf::DisplayObject* d, DrawingState& s)
     d->drawing = std::move(shape);
 }
 
-swf::ShapeRecordPath& currentPath(DrawingState& s)
+swf::ShapeRecordPath& currentPath(swf::ScriptDrawing& s)
 {
     if (s.shape.layers.empty())
         s.shape.layers.emplace_back();
@@ -312,7 +310,7 @@ void InstallMovieClip(Runtime& rt)
     def("lineStyle", [&rt](Activation& a, Object* o, Args& args) -> Value {
         auto* d = self(rt, o);
         if (!d) return Value();
-        DrawingState& s = drawingOf(d);
+        swf::ScriptDrawing& s = drawingOf(d);
         if (s.shape.layers.empty()) s.shape.layers.emplace_back();
         if (args.empty() || args[0].isUndefined()) {
             s.line = 0;
@@ -329,7 +327,7 @@ void InstallMovieClip(Runtime& rt)
     def("beginFill", [&rt](Activation& a, Object* o, Args& args) -> Value {
         auto* d = self(rt, o);
         if (!d) return Value();
-        DrawingState& s = drawingOf(d);
+        swf::ScriptDrawing& s = drawingOf(d);
         if (s.shape.layers.empty()) s.shape.layers.emplace_back();
         if (args.empty() || args[0].isUndefined()) {
             s.fill = 0;
@@ -343,7 +341,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("beginGradientFill", [&rt](Activation&, Object* o, Args&) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawingOf(d);
+            swf::ScriptDrawing& s = drawingOf(d);
             if (s.shape.layers.empty()) s.shape.layers.emplace_back();
             swf::FillStyle f;
             f.color = Qt::gray;
@@ -354,7 +352,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("endFill", [&rt](Activation&, Object* o, Args&) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawingOf(d);
+            swf::ScriptDrawing& s = drawingOf(d);
             s.fill = 0;
             recompile(d, s);
         }
@@ -362,7 +360,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("moveTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawingOf(d);
+            swf::ScriptDrawing& s = drawingOf(d);
             s.pen = QPointF(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             if (s.shape.layers.empty()) s.shape.layers.emplace_back();
             s.shape.layers.back().paths.push_back(swf::ShapeRecordPath{0, s.fill, s.line, {}});
@@ -371,7 +369,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("lineTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawingOf(d);
+            swf::ScriptDrawing& s = drawingOf(d);
             const QPointF to(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             if (!std::isfinite(to.x()) || !std::isfinite(to.y())) return Value();
             swf::Edge e;
@@ -385,7 +383,7 @@ void InstallMovieClip(Runtime& rt)
     });
     def("curveTo", [&rt](Activation& a, Object* o, Args& args) -> Value {
         if (auto* d = self(rt, o)) {
-            DrawingState& s = drawingOf(d);
+            swf::ScriptDrawing& s = drawingOf(d);
             const QPointF c(rt.toNumber(a, Arg(args, 0)) * 20, rt.toNumber(a, Arg(args, 1)) * 20);
             const QPointF to(rt.toNumber(a, Arg(args, 2)) * 20, rt.toNumber(a, Arg(args, 3)) * 20);
             if (!std::isfinite(to.x()) || !std::isfinite(to.y()) || !std::isfinite(c.x()) || !std::isfinite(c.y())) return Value();
