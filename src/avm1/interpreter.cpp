@@ -21,15 +21,21 @@ const bool kDebugActions = qEnvironmentVariableIsSet("PLOVEX_AVM1_DEBUG");
 
 class Bytes {
 public:
-    Bytes(const QByteArray& b, int pos, int end) : d_(reinterpret_cast<const uint8_t*>(b.constData())), pos_(pos), end_(end) {}
+    // Reads stay inside [pos, end); a jump out of that range ends the list.
+    Bytes(const QByteArray& b, int pos, int end)
+        : d_(reinterpret_cast<const uint8_t*>(b.constData())), begin_(std::max(pos, 0)), pos_(pos), end_(end) {}
     int pos() const { return pos_; }
     void seek(int p) { pos_ = p; }
-    bool atEnd() const { return pos_ >= end_; }
-    uint8_t u8() { return pos_ < end_ ? d_[pos_++] : (pos_++, 0); }
+    bool atEnd() const { return pos_ < begin_ || pos_ >= end_; }
+    uint8_t u8() { return atEnd() ? (pos_++, 0) : d_[pos_++]; }
     uint16_t u16() { const uint16_t lo = u8(); return uint16_t(lo | (u8() << 8)); }
     uint32_t u32() { const uint32_t lo = u16(); return lo | (uint32_t(u16()) << 16); }
     QString str(int limit, int version)
     {
+        if (pos_ < begin_) {
+            pos_ = limit;
+            return {};
+        }
         const int start = pos_;
         while (pos_ < limit && pos_ < end_ && d_[pos_] != 0)
             ++pos_;
@@ -42,7 +48,7 @@ public:
 
 private:
     const uint8_t* d_;
-    int pos_, end_;
+    int begin_, pos_, end_;
 };
 
 struct Stack {

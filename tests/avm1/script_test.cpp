@@ -141,6 +141,24 @@ TEST(Avm1Script, HostileScriptsAreStoppedAndThePlayerGoesOn)
     }
 }
 
+TEST(Avm1Script, AJumpOutOfTheActionListEndsIt)
+{
+    // Branches before the first action or past the last one end the list
+    // instead of reading bytes that are not its own.
+    for (const int offset : {-100, -32768, 32767}) {
+        ActionWriter a;
+        a.push(QStringLiteral("before")).trace().jump(offset).push(QStringLiteral("skipped")).trace();
+        SwfWriter w(Options(7));
+        w.doAction(a);
+        w.showFrame();
+        w.doAction(ActionWriter().push(QStringLiteral("after")).trace());
+        w.showFrame();
+        auto run = Start(w.finish());
+        run->player->advance(1);
+        EXPECT_EQ(run->lines, (QStringList{"before", "after"})) << offset;
+    }
+}
+
 TEST(Avm1Script, ButtonClickRunsItsActionAndShowsTheHandCursor)
 {
     SwfWriter w(Options());
