@@ -296,15 +296,32 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
         if (nameEq(name, "_name")) { d->name = rt.toString(a, v); return; }
         if (nameEq(name, "_width") || nameEq(name, "_height")) {
             const double n = num();
+            if (!std::isfinite(n))
+                return;
+            // The size is that of the box around the rotated object, so the
+            // new scales solve for that box. An object with no extent in the
+            // direction set ends up with both scales at zero, as in the
+            // Flash Player.
             const QRectF b = LocalBounds(rt.movie(), *d);
             const bool w = nameEq(name, "_width");
-            const double extent = w ? b.width() : b.height();
-            if (!std::isfinite(n) || extent <= 0)
-                return;
+            const double bw = b.width() / 20, bh = b.height() / 20;
             double xs, ys, rot;
             decompose(m, xs, ys, rot);
-            if (w) xs = n * 20 / extent * 100;
-            else ys = n * 20 / extent * 100;
+            const double cs = std::abs(std::cos(rot * M_PI / 180)), sn = std::abs(std::sin(rot * M_PI / 180));
+            const double ratio = w ? bh / bw : bw / bh;
+            const bool extent = w ? bw != 0 : bh != 0;
+            const double tx = extent ? n / bw : 0, ty = extent ? n / bh : 0;
+            const double px = xs / 100, py = ys / 100;
+            double nx, ny;
+            if (w) {
+                nx = ratio * (cs * tx + sn * ty) / ((cs + ratio * sn) * (ratio * cs + sn));
+                ny = (sn * px + ratio * cs * py) / (ratio * cs + sn);
+            } else {
+                nx = (ratio * cs * px + sn * py) / (ratio * cs + sn);
+                ny = ratio * (sn * tx + cs * ty) / ((cs + ratio * sn) * (ratio * cs + sn));
+            }
+            xs = std::isfinite(nx) ? nx * 100 : 0;
+            ys = std::isfinite(ny) ? ny * 100 : 0;
             recompose(m, xs, ys, rot);
             hasCachedTransform = false;
             return;

@@ -70,15 +70,36 @@ struct Stack {
     }
 };
 
+// The scope chain with its timeline entry (the first plain scope that holds
+// a clip) standing for clip instead, so names inside tellTarget are looked
+// up on the target.
+Scope* withTimeline(Activation& a, Scope* s, Object* clip)
+{
+    if (!s)
+        return nullptr;
+    if (!s->isWith && s->parent && s->target && s->target->isClip())
+        return s->target == clip ? s : a.rt.make<Scope>(s->parent, clip);
+    Scope* parent = withTimeline(a, s->parent, clip);
+    return parent == s->parent ? s : a.rt.make<Scope>(parent, s->target, s->isWith);
+}
+
 // tellTarget: a path from the code's own timeline; "" goes back to it.
 void setTarget(Activation& a, const QString& path)
 {
     if (path.isEmpty()) {
         a.target = a.baseClip;
-        return;
+    } else {
+        swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.baseClip));
+        // Up to version 6 a target that does not resolve leaves the movie's
+        // root as the target; later versions act on nothing.
+        if (!d && a.version <= 6)
+            d = a.rt.root();
+        a.target = d ? a.rt.clipObject(d) : nullptr;
     }
-    swf::DisplayObject* d = a.rt.resolveTarget(a, path, a.rt.displayOf(a.baseClip));
-    a.target = d ? a.rt.clipObject(d) : nullptr;
+    // Variables follow the target, or the root while there is none.
+    Object* names = a.target ? a.target : a.rt.clipObject(a.rt.root());
+    if (names)
+        a.scope = withTimeline(a, a.scope, names);
 }
 
 // A call's argument count, then its arguments (first on top).
@@ -115,12 +136,24 @@ Object* timelineOf(Activation& a)
 Value lookupScope(Activation& a, const QString& name, Object** found)
 {
     for (Scope* s = a.scope; s; s = s->parent) {
-        if (!s->target)
+        Object* t = s->target;
+        if (!t)
             continue;
-        if (s->target->hasProperty(a, name)) {
+        // A timeline that has left the stage is looked up on the root instead.
+        const bool timeline = !s->isWith && s->parent && t->isClip();
+        if (timeline && !static_cast<ClipObject*>(t)->display())
+            t = a.rt.clipObject(a.rt.root());
+        // Other spellings of `this` (before version 7) reach the timeline,
+        // which answers with itself.
+        if (timeline && t && !a.caseSensitive() && name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0) {
             if (found)
-                *found = s->target;
-            return s->target->get(a, name);
+                *found = t;
+            return Value(t);
+        }
+        if (t && t->hasProperty(a, name)) {
+            if (found)
+                *found = t;
+            return t->get(a, name);
         }
     }
     if (found)
@@ -182,7 +215,7 @@ Value GetVariable(Activation& a, const QString& name)
     auto eq = [cs](const QString& x, const char* y) {
         return cs ? x == QLatin1String(y) : x.compare(QLatin1String(y), Qt::CaseInsensitive) == 0;
     };
-    if (eq(name, "this"))
+    if (name == QLatin1String("this"))
         return a.thisObj ? Value(a.thisObj) : Value();
     // A function's `arguments` and `super` are made when first asked for.
     if (a.locals && a.callee && (eq(name, "arguments") || eq(name, "super")) &&
@@ -441,6 +474,56 @@ void defineFunction(Activation& a, const std::shared_ptr<const QByteArray>& code
         a.locals->set(a, fn->name, Value(f));
 }
 
+// CallMethod: a method of an object, a super call, or the object itself
+// called as a function when there is no name.
+void callMethod(Activation& a, Stack& st, const Value& obj, Object* o, const QString& name, std::vector<Value>& args)
+{
+    if (auto* sup = dynamic_cast<SuperObject*>(o)) {
+        Object* p = sup->proto();
+        if (name.isEmpty()) {
+            Value ctor = p ? p->get(a, QStringLiteral("__constructor__")) : Value();
+            if (!ctor.isObject() && p) ctor = p->get(a, QStringLiteral("constructor"));
+            Object* next2 = p ? p->proto() : nullptr;
+            st.push(a.rt.call(a, ctor, Value(sup->self), args, next2));
+        } else {
+            const Value m = p ? p->get(a, name) : Value();
+            // The method's own super is one prototype further up.
+            Object* owner = p;
+            while (owner && !owner->hasOwnProperty(a, name)) owner = owner->proto();
+            st.push(a.rt.call(a, m, Value(sup->self), args, owner ? owner->proto() : nullptr));
+        }
+        return;
+    }
+    if (name.isEmpty()) {
+        st.push(a.rt.call(a, obj, Value(), args));
+        return;
+    }
+    if (obj.isNullish()) {
+        st.push(Value());
+        return;
+    }
+    const Value m = a.rt.getMember(a, obj, name);
+    if (!m.isObject() || !m.asObject()->isFunction()) {
+        st.push(Value());
+        return;
+    }
+    // Find the prototype the method came from, for super inside it.
+    Object* owner = nullptr;
+    if (Object* base = a.rt.toObject(a, obj)) {
+        owner = base;
+        int guard = 0;
+        while (owner && !owner->hasOwnProperty(a, name) && ++guard < 256) owner = owner->proto();
+    }
+    st.push(a.rt.call(a, m, obj, args, owner ? owner->proto() : nullptr));
+}
+
+// Whether the timeline the running code belongs to has left the stage: a
+// call that removed it ends the code, as in the Flash Player.
+bool baseRemoved(Activation& a)
+{
+    return a.baseClip && a.baseClip->isClip() && !static_cast<ClipObject*>(a.baseClip)->display();
+}
+
 void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int start, int end, Stack& st, Block& out)
 {
     Runtime& rt = a.rt;
@@ -646,11 +729,10 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         }
         case 0x20: {        // SetTarget2
             const Value t = st.pop();
-            if (t.isObject() && t.asObject()->isClip()) {
-                a.target = t.asObject();
-            } else {
-                setTarget(a, rt.toString(a, t));
-            }
+            // A clip is taken by its path, so of two clips with one name
+            // the first is the target.
+            swf::DisplayObject* d = t.isObject() ? rt.displayOf(t.asObject()) : nullptr;
+            setTarget(a, d ? rt.targetPath(d) : rt.toString(a, t));
             break;
         }
         case 0x21: {        // StringAdd
@@ -861,6 +943,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
                 st.push(rt.call(a, fn, Value(self), args));
             else
                 st.push(Value());
+            if (baseRemoved(a)) { out.hasReturn = true; return; }
             break;
         }
         case 0x52: {        // CallMethod
@@ -869,43 +952,8 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             std::vector<Value> args = popArgs(a, st);
             const QString name = nameV.isUndefined() ? QString() : rt.toString(a, nameV);
             Object* o = obj.asObject();
-            if (auto* sup = dynamic_cast<SuperObject*>(o)) {
-                Object* p = sup->proto();
-                if (name.isEmpty()) {
-                    Value ctor = p ? p->get(a, QStringLiteral("__constructor__")) : Value();
-                    if (!ctor.isObject() && p) ctor = p->get(a, QStringLiteral("constructor"));
-                    Object* next2 = p ? p->proto() : nullptr;
-                    st.push(rt.call(a, ctor, Value(sup->self), args, next2));
-                } else {
-                    const Value m = p ? p->get(a, name) : Value();
-                    // The method's own super is one prototype further up.
-                    Object* owner = p;
-                    while (owner && !owner->hasOwnProperty(a, name)) owner = owner->proto();
-                    st.push(rt.call(a, m, Value(sup->self), args, owner ? owner->proto() : nullptr));
-                }
-                break;
-            }
-            if (name.isEmpty()) {
-                st.push(rt.call(a, obj, Value(), args));
-                break;
-            }
-            if (obj.isNullish()) {
-                st.push(Value());
-                break;
-            }
-            const Value m = rt.getMember(a, obj, name);
-            if (!m.isObject() || !m.asObject()->isFunction()) {
-                st.push(Value());
-                break;
-            }
-            // Find the prototype the method came from, for super inside it.
-            Object* owner = nullptr;
-            if (Object* base = rt.toObject(a, obj)) {
-                owner = base;
-                int guard = 0;
-                while (owner && !owner->hasOwnProperty(a, name) && ++guard < 256) owner = owner->proto();
-            }
-            st.push(rt.call(a, m, obj, args, owner ? owner->proto() : nullptr));
+            callMethod(a, st, obj, o, name, args);
+            if (o && baseRemoved(a)) { out.hasReturn = true; return; }
             break;
         }
         case 0x3E: {        // Return
@@ -923,6 +971,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             std::vector<Value> args = popArgs(a, st);
             const Value ctor = GetVariable(a, name);
             st.push(rt.construct(a, ctor, args));
+            if (baseRemoved(a)) { out.hasReturn = true; return; }
             break;
         }
         case 0x53: {        // NewMethod
@@ -932,6 +981,7 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             const QString name = nameV.isUndefined() ? QString() : rt.toString(a, nameV);
             const Value ctor = name.isEmpty() ? obj : rt.getMember(a, obj, name);
             st.push(rt.construct(a, ctor, args));
+            if (obj.isObject() && baseRemoved(a)) { out.hasReturn = true; return; }
             break;
         }
         case 0x42: {        // InitArray

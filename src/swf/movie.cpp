@@ -1028,7 +1028,7 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
                     const int id = r.u16();
                     const QString name = r.string();
                     if (!r.failed())
-                        movie.exports.emplace(name, id);
+                        movie.exports.insert_or_assign(name, id);   // a later export of a name wins
                 }
             }
             break;

@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 
+#include <functional>
+
 namespace plovex::avm1 {
 namespace {
 
@@ -156,6 +158,141 @@ TEST(Avm1Script, AJumpOutOfTheActionListEndsIt)
         auto run = Start(w.finish());
         run->player->advance(1);
         EXPECT_EQ(run->lines, (QStringList{"before", "after"})) << offset;
+    }
+}
+
+// SetTarget with its path in the action's data.
+ActionWriter& SetTarget(ActionWriter& a, const QString& path)
+{
+    QByteArray d = path.toUtf8();
+    d.append('\0');
+    return a.op(0x8B, d);
+}
+
+TEST(Avm1Script, TellTargetAndTimelinesThatLeaveTheStage)
+{
+    struct Case {
+        const char* name;
+        int version;
+        std::function<void(SwfWriter&)> build;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"names inside tellTarget are the target's", 7,
+         [](SwfWriter& w) {
+             ActionWriter a;
+             a.push(1.0).push(QStringLiteral("c")).callMethod(2, QStringLiteral("_root"), QStringLiteral("createEmptyMovieClip")).op(0x17);
+             a.push(QStringLiteral("c")).getVariable().push(QStringLiteral("x")).push(QStringLiteral("in c")).op(0x4F);
+             SetTarget(a, QStringLiteral("c")).push(QStringLiteral("x")).getVariable().trace();
+             SetTarget(a, QString()).push(QStringLiteral("x")).getVariable().trace();
+             w.doAction(a);
+             w.showFrame();
+         },
+         {"in c", "undefined"}},
+        {"a clip given to tellTarget is found again by its path", 7,
+         [](SwfWriter& w) {
+             ActionWriter a;
+             for (int depth : {1, 2}) {   // two clips named "c"; the second is kept in b
+                 a.push(QStringLiteral("b")).push(double(depth)).push(QStringLiteral("c"))
+                     .callMethod(2, QStringLiteral("_root"), QStringLiteral("createEmptyMovieClip")).setVariable();
+                 a.push(QStringLiteral("b")).getVariable().push(QStringLiteral("x")).push(QStringLiteral("depth %1").arg(depth)).op(0x4F);
+             }
+             a.push(QStringLiteral("b")).getVariable().op(0x20).push(QStringLiteral("x")).getVariable().trace();
+             SetTarget(a, QString());
+             w.doAction(a);
+             w.showFrame();
+         },
+         {"depth 1"}},
+        {"an unknown target is the root up to version 6", 6,
+         [](SwfWriter& w) {
+             ActionWriter a;
+             a.stop();
+             SetTarget(a, QStringLiteral("nothere")).gotoFrame(1);
+             SetTarget(a, QString());
+             w.doAction(a);
+             w.showFrame();
+             w.doAction(ActionWriter().push(QStringLiteral("frame 2")).trace());
+             w.showFrame();
+         },
+         {"frame 2"}},
+        {"an unknown target is nothing from version 7", 7,
+         [](SwfWriter& w) {
+             ActionWriter a;
+             a.stop();
+             SetTarget(a, QStringLiteral("nothere")).gotoFrame(1);
+             SetTarget(a, QString());
+             w.doAction(a);
+             w.showFrame();
+             w.doAction(ActionWriter().push(QStringLiteral("frame 2")).trace());
+             w.showFrame();
+         },
+         {}},
+        {"a call that removes the script's own clip ends the script", 7,
+         [](SwfWriter& w) {
+             swf::TagStream sprite;
+             ActionWriter s;
+             s.push(QStringLiteral("before")).trace();
+             s.pushInt(2).callMethod(1, QStringLiteral("_parent"), QStringLiteral("gotoAndStop")).op(0x17);
+             s.push(QStringLiteral("after")).trace();
+             sprite.doAction(s);
+             sprite.showFrame();
+             w.defineSprite(2, sprite);
+             w.placeObject2(swf::PlaceNew(2, 1));
+             w.doAction(ActionWriter().stop());
+             w.showFrame();
+             w.removeObject2(1);
+             w.showFrame();
+         },
+         {"before"}},
+        {"names of a clip that has left the stage are looked up on the root", 7,
+         [](SwfWriter& w) {
+             swf::TagStream sprite;
+             ActionWriter s;
+             s.push(QStringLiteral("v")).push(QStringLiteral("the clip's")).op(0x3C);
+             SetTarget(s, QStringLiteral("_root")).gotoFrame(1);
+             SetTarget(s, QString()).push(QStringLiteral("v")).getVariable().trace();
+             sprite.doAction(s);
+             sprite.showFrame();
+             w.defineSprite(2, sprite);
+             w.placeObject2(swf::PlaceNew(2, 1));
+             w.doAction(ActionWriter().push(QStringLiteral("v")).push(QStringLiteral("the root's")).op(0x3C).stop());
+             w.showFrame();
+             w.removeObject2(1);
+             w.showFrame();
+         },
+         {"the root's"}},
+        {"the later of two exports of one name wins", 7,
+         [](SwfWriter& w) {
+             for (int id : {2, 3}) {
+                 swf::TagStream sprite;
+                 sprite.doAction(ActionWriter().push(QStringLiteral("sprite %1").arg(id)).trace());
+                 sprite.showFrame();
+                 w.defineSprite(id, sprite);
+                 w.exportAssets({{id, QStringLiteral("thing")}});
+             }
+             w.doAction(ActionWriter().pushInt(1).push(QStringLiteral("a")).push(QStringLiteral("thing"))
+                            .callMethod(3, QStringLiteral("_root"), QStringLiteral("attachMovie")).op(0x17));
+             w.showFrame();
+         },
+         {"sprite 3"}},
+        {"sizing a clip with nothing in it leaves it at zero scale", 7,
+         [](SwfWriter& w) {
+             ActionWriter a;
+             a.push(1.0).push(QStringLiteral("e")).callMethod(2, QStringLiteral("_root"), QStringLiteral("createEmptyMovieClip")).op(0x17);
+             a.push(QStringLiteral("e")).getVariable().push(QStringLiteral("_width")).push(20.0).op(0x4F);
+             a.push(QStringLiteral("e")).getVariable().push(QStringLiteral("_xscale")).op(0x4E).trace();
+             a.push(QStringLiteral("e")).getVariable().push(QStringLiteral("_yscale")).op(0x4E).trace();
+             w.doAction(a);
+             w.showFrame();
+         },
+         {"0", "0"}},
+    };
+    for (const Case& c : cases) {
+        SwfWriter w(Options(c.version));
+        c.build(w);
+        auto run = Start(w.finish());
+        run->player->advance(2);
+        EXPECT_EQ(run->lines, c.expected) << c.name;
     }
 }
 
