@@ -875,8 +875,27 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             break;
         }
         case 0x8D: {        // WaitForFrame2
-            r.u8();
-            st.pop();
+            // The whole movie is in memory, so the only frames "not loaded"
+            // are whole numbers past the player's frame limit; a label or
+            // any other value counts as loaded.
+            const int skip = r.u8();
+            const Value f = st.pop();
+            bool loaded = true;
+            if (f.isNumber() && std::isfinite(f.asNumber()) && f.asNumber() == std::trunc(f.asNumber())) {
+                const int32_t index = int32_t(uint32_t(ToInt32(f.asNumber())) - 1u);
+                loaded = index <= 16000;
+            }
+            if (!loaded) {
+                r.seek(next);
+                for (int i = 0; i < skip && !r.atEnd(); ++i) {
+                    const uint8_t code = r.u8();
+                    if (code >= 0x80) {
+                        const int length = r.u16();
+                        r.seek(r.pos() + length);
+                    }
+                }
+                continue;
+            }
             break;
         }
         // --- Version 5 ---

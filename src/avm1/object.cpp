@@ -345,8 +345,18 @@ void ArrayObject::setLength(int n)
     present.resize(size_t(n), false);
 }
 
+// A property added by addProperty (length or an index) stands in for the
+// array's own.
+bool ArrayObject::scripted(const QString& name) const
+{
+    const Property* p = props_.find(name, true);
+    return p && (p->getter || p->setter);
+}
+
 bool ArrayObject::getSpecial(Activation&, const QString& name, Value& out)
 {
+    if (scripted(name))
+        return false;
     if (name == QLatin1String("length")) {
         out = Value(double(elems.size()));
         return true;
@@ -361,6 +371,8 @@ bool ArrayObject::getSpecial(Activation&, const QString& name, Value& out)
 
 bool ArrayObject::setSpecial(Activation& a, const QString& name, const Value& v)
 {
+    if (scripted(name))
+        return false;
     if (name == QLatin1String("length")) {
         const double n = a.rt.toNumber(a, v);
         if (std::isfinite(n) && n >= 0)

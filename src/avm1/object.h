@@ -192,6 +192,7 @@ public:
 
     int length() const { return int(elems.size()); }
     void setLength(int n);
+    bool scripted(const QString& name) const;
     Value at(int i) const { return i >= 0 && i < length() ? elems[size_t(i)] : Value(); }
     void push(const Value& v) { elems.push_back(v); present.push_back(true); }
     std::vector<Value> elems;

@@ -296,6 +296,48 @@ TEST(Avm1Script, TellTargetAndTimelinesThatLeaveTheStage)
     }
 }
 
+TEST(Avm1Script, OneFrameScripts)
+{
+    // WaitForFrame2 with a skip count of 2 around a trace of the frame given.
+    auto waitFor = [](ActionWriter& a, double frame, const QString& said) -> ActionWriter& {
+        return a.push(frame).op(0x8D, QByteArray(1, 2)).push(said).trace();
+    };
+    ActionWriter waits;
+    waitFor(waits, 1, QStringLiteral("1"));
+    waitFor(waits, 16001, QStringLiteral("16001"));
+    waitFor(waits, 16002, QStringLiteral("16002"));   // past the limit: the trace is skipped
+    waitFor(waits, 16002.5, QStringLiteral("16002.5"));
+    waitFor(waits, -43, QStringLiteral("-43"));
+
+    // An array whose length and an index are given a getter by addProperty.
+    ActionWriter array;
+    array.push(QStringLiteral("o")).pushInt(3).pushInt(2).pushInt(1).pushInt(3).op(0x42).op(0x3C);
+    ActionWriter ten;
+    ten.push(10.0).op(0x3E);
+    array.pushNull();   // no setter
+    array.defineFunction(QString(), {}, ten);
+    array.push(QStringLiteral("length")).pushInt(3).push(QStringLiteral("o")).getVariable().push(QStringLiteral("addProperty")).op(0x52).trace();
+    array.push(QStringLiteral("o")).getVariable().push(QStringLiteral("length")).op(0x4E).trace();
+    array.defineFunction(QString(), {}, ten);   // no setter at all: refused
+    array.push(QStringLiteral("x")).pushInt(2).push(QStringLiteral("o")).getVariable().push(QStringLiteral("addProperty")).op(0x52).trace();
+
+    const struct {
+        const char* name;
+        ActionWriter code;
+        QStringList expected;
+    } cases[] = {
+        {"WaitForFrame2", waits, {"1", "16001", "16002.5", "-43"}},
+        {"addProperty on an array", array, {"true", "10", "false"}},
+    };
+    for (const auto& c : cases) {
+        SwfWriter w(Options(7));
+        w.doAction(c.code);
+        w.showFrame();
+        auto run = Start(w.finish());
+        EXPECT_EQ(run->lines, c.expected) << c.name;
+    }
+}
+
 TEST(Avm1Script, ButtonClickRunsItsActionAndShowsTheHandCursor)
 {
     SwfWriter w(Options());

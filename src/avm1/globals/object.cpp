@@ -68,7 +68,8 @@ void InstallObject(Runtime& rt)
         Object* setter = Arg(args, 2).asObject();
         if (name.isEmpty() || !getter || !getter->isFunction())
             return Value(false);
-        if (setter && !setter->isFunction())
+        // The setter is a function or null; a missing one refuses the call.
+        if (setter ? !setter->isFunction() : !Arg(args, 2).isNull())
             return Value(false);
         Property& p = self->props().insert(name, a.caseSensitive());
         p.getter = getter;
