@@ -321,12 +321,19 @@ TEST(Avm1Script, OneFrameScripts)
     array.defineFunction(QString(), {}, ten);   // no setter at all: refused
     array.push(QStringLiteral("x")).pushInt(2).push(QStringLiteral("o")).getVariable().push(QStringLiteral("addProperty")).op(0x52).trace();
 
+    // parseFloat reads numbers as the Flash Player did, last bits included.
+    ActionWriter parse;
+    parse.push(QStringLiteral(".1499999")).callFunction(1, QStringLiteral("parseFloat")).push(0.14999990000000005).op(0x66).trace();
+    for (const char* text : {"1.2345.678", "1.2345.6e50", "1e4294967297", " -034.1+e20", "e10"})
+        parse.push(QString::fromLatin1(text)).callFunction(1, QStringLiteral("parseFloat")).trace();
+
     const struct {
         const char* name;
         ActionWriter code;
         QStringList expected;
     } cases[] = {
         {"WaitForFrame2", waits, {"1", "16001", "16002.5", "-43"}},
+        {"parseFloat", parse, {"true", "1.2345678", "1.23456", "10", "-34.1", "NaN"}},
         {"addProperty on an array", array, {"true", "10", "false"}},
     };
     for (const auto& c : cases) {

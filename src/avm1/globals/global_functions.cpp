@@ -1,5 +1,6 @@
 #include "avm1/globals/globals.h"
 
+#include <cmath>
 #include <limits>
 
 namespace plovex::avm1 {
@@ -57,6 +58,58 @@ double parseIntImpl(const QString& str, int radix)
 
 const char* const kUnescaped = "@*_+-./";
 
+// parseFloat as the Flash Player reads numbers: the fraction is summed digit
+// by digit (so the last bits can differ from a correctly rounded read), a
+// second point is passed over and then ends the number before any exponent,
+// and the exponent wraps at 32 bits.
+double ParseFloat(const QString& s)
+{
+    int i = 0;
+    const int n = int(s.size());
+    while (i < n && (s[i] == QLatin1Char(' ') || s[i] == QLatin1Char('\t') || s[i] == QLatin1Char('\r') || s[i] == QLatin1Char('\n')))
+        ++i;
+    bool negative = false;
+    if (i < n && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('+')))
+        negative = s[i++] == QLatin1Char('-');
+    double whole = 0, fraction = 0, scale = 1;
+    int points = 0;
+    bool digits = false;
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (points) {
+                scale /= 10;
+                fraction += (c - '0') * scale;
+            } else {
+                whole = whole * 10 + (c - '0');
+            }
+        } else if (c == '.') {
+            ++points;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return std::nan("");
+    double v = whole + fraction;
+    if (points < 2 && i < n && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
+        int j = i + 1;
+        bool negativeExponent = false;
+        if (j < n && (s[j] == QLatin1Char('-') || s[j] == QLatin1Char('+')))
+            negativeExponent = s[j++] == QLatin1Char('-');
+        uint32_t e = 0;
+        for (; j < n && s[j].unicode() >= '0' && s[j].unicode() <= '9'; ++j)
+            e = e * 10 + uint32_t(s[j].unicode() - '0');
+        int32_t exponent = int32_t(e);
+        if (negativeExponent)
+            exponent = int32_t(0u - uint32_t(exponent));
+        if (exponent != 0)
+            v *= std::pow(10.0, double(exponent));
+    }
+    return negative ? -v : v;
+}
+
 } // namespace
 
 void InstallGlobalFunctions(Runtime& rt)
@@ -82,28 +135,7 @@ void InstallGlobalFunctions(Runtime& rt)
     g->defineNative(rt, QStringLiteral("parseFloat"), [&rt](Activation& a, Object*, Args& args) -> Value {
         if (args.empty())
             return Value();
-        const QString s = rt.toString(a, Arg(args, 0)).trimmed();
-        // The longest prefix that is a number.
-        int end = 0;
-        const int n = int(s.size());
-        if (end < n && (s[end] == QLatin1Char('-') || s[end] == QLatin1Char('+'))) ++end;
-        bool digits = false;
-        while (end < n && s[end].isDigit()) { ++end; digits = true; }
-        if (end < n && s[end] == QLatin1Char('.')) {
-            ++end;
-            while (end < n && s[end].isDigit()) { ++end; digits = true; }
-        }
-        if (digits && end < n && (s[end] == QLatin1Char('e') || s[end] == QLatin1Char('E'))) {
-            int e = end + 1;
-            if (e < n && (s[e] == QLatin1Char('-') || s[e] == QLatin1Char('+'))) ++e;
-            if (e < n && s[e].isDigit()) {
-                while (e < n && s[e].isDigit()) ++e;
-                end = e;
-            }
-        }
-        if (!digits)
-            return Value(std::nan(""));
-        return Value(s.left(end).toDouble());
+        return Value(ParseFloat(rt.toString(a, Arg(args, 0))));
     });
     g->defineNative(rt, QStringLiteral("escape"), [&rt](Activation& a, Object*, Args& args) -> Value {
         const QByteArray utf = rt.toString(a, Arg(args, 0)).toUtf8();
