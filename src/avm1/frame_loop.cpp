@@ -218,9 +218,15 @@ DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObjec
         parent->children.insert(pos, n);
         o = n.get();
         applyPlacement(*o, p);
-        // Every unnamed object gets the next "instanceN" name.
-        if (!p.name)
-            o->name = QStringLiteral("instance%1").arg(++rt_->instanceCounter);
+        // Every unnamed clip, button and text field gets the next
+        // "instanceN" name; shapes, bitmaps and static text take no number.
+        if (!p.name) {
+            const swf::Character* c = movie_->character(o->characterId);
+            const auto kind = c ? c->kind() : swf::CharacterKind::Sprite;
+            if (kind == swf::CharacterKind::Sprite || kind == swf::CharacterKind::Button ||
+                kind == swf::CharacterKind::EditText)
+                o->name = QStringLiteral("instance%1").arg(++rt_->instanceCounter);
+        }
         initialize(o);
         return o;
     }

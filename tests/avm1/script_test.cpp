@@ -275,6 +275,18 @@ TEST(Avm1Script, TellTargetAndTimelinesThatLeaveTheStage)
              w.showFrame();
          },
          {"sprite 3"}},
+        {"unnamed clips are numbered and shapes are not", 7,
+         [](SwfWriter& w) {
+             w.defineShape(1, swf::test::RectShape(QRectF(0, 0, 10, 10), Qt::red));
+             swf::TagStream empty;
+             empty.showFrame();
+             w.defineSprite(2, empty);
+             w.placeObject2(swf::PlaceNew(1, 1));
+             w.placeObject2(swf::PlaceNew(2, 2));
+             w.doAction(ActionWriter().push(QStringLiteral("instance1")).getVariable().trace());
+             w.showFrame();
+         },
+         {"_level0.instance1"}},
         {"sizing a clip with nothing in it leaves it at zero scale", 7,
          [](SwfWriter& w) {
              ActionWriter a;
