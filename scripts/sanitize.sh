@@ -47,7 +47,8 @@ if ((fuzzing)) && ((fuzz_seconds > 0)); then
     [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
     echo "fuzz: $name for ${fuzz_seconds}s"
     status=0
-    "$fuzzer" -seed="$fuzz_seed" -max_total_time="$fuzz_seconds" -timeout=30 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+    "$fuzzer" -seed="$fuzz_seed" -max_total_time="$fuzz_seconds" -timeout=30 -print_final_stats=1 \
+      -artifact_prefix="$corpus/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
     grep -E '^(Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
     if ((status != 0)); then
       tail -n 60 "$log"
