@@ -167,6 +167,7 @@ QTransform StageTransform(const DisplayObject* d)
 ClipObject::ClipObject(Runtime& rt, DisplayObject* d, Object* proto) : Object(proto), rt(rt)
 {
     ref = d->weak_from_this();
+    object_ = d;
     path = rt.targetPath(d);
 }
 
@@ -179,10 +180,11 @@ ClipObject::~ClipObject()
 
 DisplayObject* ClipObject::display()
 {
-    if (auto d = ref.lock())
-        if (d->parent || d.get() == rt.root())
-            return d.get();
-    return nullptr;
+    // Asked on every name lookup, so the weak reference is only checked,
+    // not locked: scripts run on one thread.
+    if (ref.expired())
+        return nullptr;
+    return object_->parent || object_ == rt.root() ? object_ : nullptr;
 }
 
 QString ClipObject::typeName() const

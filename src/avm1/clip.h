@@ -35,6 +35,9 @@ public:
     swf::Matrix cachedFor;
     // Text field variable binding and text values.
     Value textVariable;
+
+private:
+    swf::DisplayObject* object_ = nullptr;   // valid while ref has not expired
 };
 
 // The timeline a display object plays (root or sprite), or null.
