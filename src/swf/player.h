@@ -73,6 +73,10 @@ struct RenderOptions {
     // Pictures kept from earlier frames (shapes, filter results) are used
     // again; off, every frame is drawn afresh, which gives the same pixels.
     bool reuse = true;
+    // With antialiasing, shapes and glyphs are filled by the engine's own
+    // filler (coverage.h); off, through QPainter, which differs only in
+    // the coverage of edge pixels (kept to compare the two).
+    bool ownFiller = true;
 };
 
 // The stage-to-viewport transform of the Flash Player's scale modes, with
