@@ -1,5 +1,7 @@
 #include "swf/coverage.h"
 
+#include "swf/raster.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -265,6 +267,31 @@ inline quint32 over(quint32 d, quint32 s)
     return s + byteMul(d, 255 - a);
 }
 
+// Lays a run of one row's pixels, all covered alike, source-over.
+void blendRun(quint32* line, int x, int y, int length, quint32 cov, QRgb solid, SpanSource* source,
+              std::vector<QRgb>& colours)
+{
+    quint32* d = line + x;
+    if (!source) {
+        const quint32 c = cov == 255 ? solid : byteMul(solid, cov);
+        if (c >> 24 == 255)
+            std::fill_n(d, length, c);
+        else
+            blendSolid(d, length, c, 255 - (c >> 24));
+        return;
+    }
+    if (colours.size() < size_t(length))
+        colours.resize(size_t(length));
+    source->fetch(colours.data(), x, y, length);
+    if (cov == 255) {
+        for (int i = 0; i < length; ++i)
+            d[i] = over(d[i], colours[size_t(i)]);
+    } else {
+        for (int i = 0; i < length; ++i)
+            d[i] = over(d[i], byteMul(colours[size_t(i)], cov));
+    }
+}
+
 } // namespace
 
 std::vector<CoverageRow> CoverPolygons(const std::vector<std::vector<QPointF>>& polygons, Qt::FillRule rule,
@@ -288,30 +315,23 @@ void FillPolygonsAntialiased(QImage& target, const std::vector<std::vector<QPoin
     Sweep sweep(polygons, rule, r);
     sweep.run([&](int y, const std::vector<CoverageSpan>& spans) {
         auto* line = reinterpret_cast<quint32*>(target.scanLine(y));
-        for (const CoverageSpan& s : spans) {
-            quint32* d = line + s.x;
-            const quint32 cov = quint32(s.coverage);
-            if (!source) {
-                const quint32 c = cov == 255 ? solid : byteMul(solid, cov);
-                if (c >> 24 == 255) {
-                    std::fill_n(d, s.length, c);
-                    continue;
-                }
-                blendSolid(d, s.length, c, 255 - (c >> 24));
-                continue;
-            }
-            if (colours.size() < size_t(s.length))
-                colours.resize(size_t(s.length));
-            source->fetch(colours.data(), s.x, y, s.length);
-            if (cov == 255) {
-                for (int i = 0; i < s.length; ++i)
-                    d[i] = over(d[i], colours[size_t(i)]);
-            } else {
-                for (int i = 0; i < s.length; ++i)
-                    d[i] = over(d[i], byteMul(colours[size_t(i)], cov));
-            }
-        }
+        for (const CoverageSpan& s : spans)
+            blendRun(line, s.x, y, s.length, quint32(s.coverage), solid, source, colours);
     });
+}
+
+void FillSpans(QImage& target, const std::vector<Span>& spans, QRgb solid, SpanSource* source)
+{
+    if (target.format() != QImage::Format_ARGB32_Premultiplied || (!source && solid == 0))
+        return;
+    std::vector<QRgb> colours;
+    const QRect all = target.rect();
+    for (const Span& s : spans) {
+        const int x0 = std::max(s.x0, all.left()), x1 = std::min(s.x1, all.right() + 1);
+        if (s.y < all.top() || s.y > all.bottom() || x0 >= x1)
+            continue;
+        blendRun(reinterpret_cast<quint32*>(target.scanLine(s.y)), x0, s.y, x1 - x0, 255, solid, source, colours);
+    }
 }
 
 } // namespace plovex::swf

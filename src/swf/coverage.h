@@ -47,4 +47,9 @@ public:
 void FillPolygonsAntialiased(QImage& target, const std::vector<std::vector<QPointF>>& polygons, Qt::FillRule rule,
                              const QRect& clip, QRgb solid, SpanSource* source = nullptr);
 
+// Fills whole pixels (the aliased rasterizer's spans, raster.h) the same
+// way, fully covered.
+struct Span;
+void FillSpans(QImage& target, const std::vector<Span>& spans, QRgb solid, SpanSource* source = nullptr);
+
 } // namespace plovex::swf

@@ -73,9 +73,10 @@ struct RenderOptions {
     // Pictures kept from earlier frames (shapes, filter results) are used
     // again; off, every frame is drawn afresh, which gives the same pixels.
     bool reuse = true;
-    // With antialiasing, shapes and glyphs are filled by the engine's own
-    // filler (coverage.h); off, through QPainter, which differs only in
-    // the coverage of edge pixels (kept to compare the two).
+    // Shapes and glyphs are filled by the engine's own filler straight
+    // into the picture (coverage.h); off, through QPainter, which gives
+    // the same pixels without antialiasing and differs only in the
+    // coverage of edge pixels with it (kept to compare the two).
     bool ownFiller = true;
 };
 

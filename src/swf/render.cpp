@@ -1214,7 +1214,7 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             const QPainterPath& path = layer.fillPaths[i];
             if (path.isEmpty())
                 continue;
-            if (aa_ && cache_.ownFiller() && fillDirect(p, path, m, m, layer.fills[i], cx))
+            if (cache_.ownFiller() && fillDirect(p, path, m, m, layer.fills[i], cx))
                 continue;
             const QBrush brush = brushFor(layer.fills[i], cx, m, m, path.boundingRect(), p.device());
             if (brush.style() == Qt::NoBrush)
@@ -1359,9 +1359,17 @@ bool Renderer::fillDirect(QPainter& p, const QPainterPath& path, const QTransfor
     if (!img)
         return false;
     const QRect device = img->rect();
+    // With antialiasing by the share of each pixel covered; without, whole
+    // pixels by their centres, as FillPathAliased decides them.
+    auto fill = [&](const QRect& clip, QRgb solid, SpanSource* source) {
+        if (aa_)
+            FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), clip, solid, source);
+        else
+            FillSpans(*img, RasterizePolygons(FlattenPath(path, toDevice, kCurveTolerance), path.fillRule(), device),
+                      solid, source);
+    };
     if (f.type == FillStyle::Solid) {
-        FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), device,
-                                premultipliedColour(cx.apply(f.color)));
+        fill(device, premultipliedColour(cx.apply(f.color)), nullptr);
         return true;
     }
     // Colours are worked out from the corner of the area the shape may
@@ -1371,18 +1379,18 @@ bool Renderer::fillDirect(QPainter& p, const QPainterPath& path, const QTransfor
         return true;
     if (f.isGradient()) {
         const GradientRamp ramp = BuildGradientRamp(f.gradient, cx);
-        GradientSource source(r.topLeft(), f, ramp, f.matrix.toQt() * shapeToDevice, 0.0);
-        FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), r, 0, &source);
+        GradientSource source(r.topLeft(), f, ramp, f.matrix.toQt() * shapeToDevice, aa_ ? 0.0 : 0.5);
+        fill(r, 0, &source);
         return true;
     }
     const BitmapCharacter* bmp = movie_.get<BitmapCharacter>(f.bitmapId);
     if (!bmp || bmp->image.isNull())
         return true;
     const bool repeat = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::RepeatingBitmapHard;
-    const bool smoothed = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap;
+    const bool smoothed = aa_ && (f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap);
     BitmapSource source(r.topLeft(), cache_.transformedBitmap(*bmp, cx), f.matrix.toQt() * shapeToDevice, repeat,
                         smoothed);
-    FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), r, 0, &source);
+    fill(r, 0, &source);
     return true;
 }
 
@@ -1392,6 +1400,13 @@ void Renderer::fillPath(QPainter& p, const QPainterPath& path, const QTransform&
         if (QImage* img = directTarget(p)) {
             FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), img->rect(),
                                     premultipliedColour(brush.color()));
+            return;
+        }
+    }
+    if (!aa_ && cache_.ownFiller() && brush.style() == Qt::SolidPattern) {
+        if (QImage* img = directTarget(p)) {
+            FillSpans(*img, RasterizePolygons(FlattenPath(path, toDevice, kCurveTolerance), path.fillRule(), img->rect()),
+                      premultipliedColour(brush.color()));
             return;
         }
     }

@@ -258,4 +258,19 @@ TEST(SwfCoverage, ShapeTableDrawnWithTheOwnFillerMatchesQPainter)
     }
 }
 
+// Without antialiasing both fill whole pixels by their centres with the
+// same colours: the pictures are equal.
+TEST(SwfCoverage, ShapeTableDrawnWithoutAntialiasingIsTheSameEitherWay)
+{
+    const auto movie = LoadMovie(ShapeTableMovie());
+    ASSERT_TRUE(movie->info.valid);
+    for (const QSize size : {QSize(320, 240), QSize(777, 555)}) {
+        Player own(movie), painter(movie);
+        RenderOptions on, off;
+        on.antialias = off.antialias = false;
+        off.ownFiller = false;
+        EXPECT_EQ(own.renderImage(size, on), painter.renderImage(size, off)) << size.width() << "x" << size.height();
+    }
+}
+
 } // namespace
