@@ -543,7 +543,8 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
         drawn = s.scripts ? DrawnState::Of(s.scripts->root().children, &s.scripts->root()) : DrawnState::Of(s.list);
         const RenderOptions& l = s.lastOptions;
         if (s.lastDrawn && *s.lastDrawn == *drawn && s.lastPicture.size() == size && l.scale == options.scale &&
-            l.zoom == options.zoom && l.antialias == options.antialias && l.background == options.background)
+            l.zoom == options.zoom && l.antialias == options.antialias && l.background == options.background &&
+            l.ownFiller == options.ownFiller)
             return s.lastPicture;
     }
     QImage img;
@@ -562,6 +563,7 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
     const QTransform view = ViewTransform(s.movie->info.stageRect, QSizeF(size), options);
     const QTransform twips = QTransform::fromScale(1.0 / 20, 1.0 / 20) * view;
     s.cache.setReuse(options.reuse);
+    s.cache.setOwnFiller(options.ownFiller);
     if (s.scripts) {
         // The root clip itself may be moved, scaled or faded by a script.
         const DisplayObject& root = s.scripts->root();

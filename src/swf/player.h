@@ -73,6 +73,11 @@ struct RenderOptions {
     // Pictures kept from earlier frames (shapes, filter results) are used
     // again; off, every frame is drawn afresh, which gives the same pixels.
     bool reuse = true;
+    // Shapes and glyphs are filled by the engine's own filler straight
+    // into the picture (coverage.h); off, through QPainter, which gives
+    // the same pixels without antialiasing and differs only in the
+    // coverage of edge pixels with it (kept to compare the two).
+    bool ownFiller = true;
 };
 
 // The stage-to-viewport transform of the Flash Player's scale modes, with

@@ -1,5 +1,6 @@
 #include "swf/render.h"
 
+#include "swf/coverage.h"
 #include "swf/raster.h"
 
 #include "swf/filters.h"
@@ -67,7 +68,7 @@ size_t RenderCache::KeyHash::operator()(const ShapeKey& k) const
     for (double v : {k.m11, k.m12, k.m21, k.m22, k.fx, k.fy, k.cx.rm, k.cx.gm, k.cx.bm, k.cx.am, k.cx.ra, k.cx.ga,
                      k.cx.ba, k.cx.aa})
         h = h * 1000003u ^ std::hash<double>()(v);
-    return h ^ size_t(k.aa) ^ (size_t(k.fillsOnly) << 1);
+    return h ^ size_t(k.aa) ^ (size_t(k.fillsOnly) << 1) ^ (size_t(k.ownFiller) << 2);
 }
 
 const QImage* RenderCache::findFiltered(const FilterKey& key)
@@ -204,6 +205,10 @@ using ObjectSpan = std::span<const DisplayPtr>;
 // Flash draws hairlines and thin lines at least one pixel wide.
 constexpr double kMinLinePixels = 1.0;
 
+// How far the antialiased filler's straight pieces may stray from a curve,
+// in device pixels.
+constexpr double kDeviceCurveTolerance = 0.05;
+
 double transformScale(const QTransform& m)
 {
     return std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
@@ -326,49 +331,72 @@ GradientRamp BuildGradientRamp(const Gradient& g, const ColorTransform& cx)
 
 namespace {
 
-// Fills `img` (whose top left is device pixel `origin`) with a gradient
-// seen through `toDevice` (gradient space to device pixels). The gradient
-// square spans -16384..16384 twips and maps onto the ramp's 256 entries;
-// each pixel takes the colour found at one point of it: its centre when
-// drawing without antialiasing, its top-left corner with it (sampleOffset
-// 0.5 or 0), as the Flash Player does at low and high quality.
-void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const GradientRamp& ramp,
-                   const QTransform& toDevice, double sampleOffset)
-{
-    bool invertible = false;
-    const QTransform inv = toDevice.inverted(&invertible);
-    if (!invertible) {
-        img.fill(QColor::fromRgba(qUnpremultiply(ramp[255])));
-        return;
+// The colours of a gradient seen through `toDevice` (gradient space to
+// device pixels), pixel by pixel. The gradient square spans
+// -16384..16384 twips and maps onto the ramp's 256 entries; each pixel
+// takes the colour found at one point of it: its centre when drawing
+// without antialiasing, its top-left corner with it (sampleOffset 0.5 or
+// 0), as the Flash Player does at low and high quality. Positions are
+// worked out from the left of each row at `origin`, so a pixel gets the
+// same colour whichever run of its row asks for it.
+class GradientSource final : public SpanSource {
+public:
+    GradientSource(QPoint origin, const FillStyle& f, const GradientRamp& ramp, const QTransform& toDevice,
+                   double sampleOffset)
+        : origin_(origin), type_(f.type), spread_(f.gradient.spread), ramp_(ramp), sampleOffset_(sampleOffset)
+    {
+        inv_ = toDevice.inverted(&invertible_);
+        if (!invertible_) {
+            QImage one(1, 1, QImage::Format_ARGB32_Premultiplied);
+            one.fill(QColor::fromRgba(qUnpremultiply(ramp[255])));
+            flat_ = reinterpret_cast<const QRgb*>(one.constScanLine(0))[0];
+        }
+        focal_ = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
     }
-    const int spread = f.gradient.spread;
-    auto pick = [&](double t) -> QRgb {
+
+    void fetch(QRgb* out, int x, int y, int length) override;
+
+private:
+    // The ramp entry of an index before the spread is applied.
+    QRgb entry(qint64 i) const
+    {
+        if (spread_ == 2)
+            return ramp_[size_t(i & 255)];
+        if (spread_ == 1) {
+            i &= 511;
+            return ramp_[size_t(i > 255 ? 511 - i : i)];
+        }
+        return ramp_[size_t(std::clamp<qint64>(i, 0, 255))];
+    }
+    QRgb pick(double t) const
+    {
         double idx = std::floor(t * 256);
         if (!(idx > -1e9 && idx < 1e9))
             idx = 0;
         int i = int(idx);
-        if (spread == 2) {
+        if (spread_ == 2) {
             i &= 255;
-        } else if (spread == 1) {
+        } else if (spread_ == 1) {
             i &= 511;
             if (i > 255)
                 i = 511 - i;
         } else {
             i = std::clamp(i, 0, 255);
         }
-        return ramp[size_t(i)];
-    };
+        return ramp_[size_t(i)];
+    }
     // Without antialiasing the ramp is read between its entries: the
     // colour mixes the two entries around the sample, the entries standing
     // at their middles; repeats and reflections do not mix across their
     // seams.
-    auto pickFiltered = [&](double t) -> QRgb {
+    QRgb pickFiltered(double t) const
+    {
         double u = t * 256 - 0.5;
         if (!(u > -1e9 && u < 1e9))
             u = 0;
-        if (spread == 2) {
+        if (spread_ == 2) {
             u -= 256 * std::floor(u / 256);
-        } else if (spread == 1) {
+        } else if (spread_ == 1) {
             u -= 512 * std::floor(u / 512);
             if (u >= 256)
                 u = 511 - u;
@@ -376,135 +404,229 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
         u = std::clamp(u, 0.0, 255.0);
         const int i0 = int(u);
         const double fr = u - i0;
-        const QRgb a = ramp[size_t(i0)], b = ramp[size_t(std::min(i0 + 1, 255))];
+        const QRgb a = ramp_[size_t(i0)], b = ramp_[size_t(std::min(i0 + 1, 255))];
         auto mixc = [fr](int x, int y) { return int(x + (y - x) * fr); };
         return qRgba(mixc(qRed(a), qRed(b)), mixc(qGreen(a), qGreen(b)), mixc(qBlue(a), qBlue(b)),
                      mixc(qAlpha(a), qAlpha(b)));
+    }
+    void fetchRadial(QRgb* out, double ax, double ay, int from, int length) const;
+
+    QPoint origin_;
+    int type_;
+    int spread_;
+    const GradientRamp& ramp_;
+    double sampleOffset_;
+    QTransform inv_;
+    bool invertible_ = false;
+    QRgb flat_ = 0;
+    double focal_ = 0;
+};
+
+// The same entries as the general way below, found with fewer square
+// roots: the entry floor(sqrt(q) * 256) only grows with q = gx² + gy², and
+// while q lies clearly inside the range of the entry last found (away from
+// its ends by far more than rounding reaches) that entry is the one; near
+// the ends the root is taken.
+void GradientSource::fetchRadial(QRgb* out, double ax, double ay, int from, int length) const
+{
+    qint64 cur = -1;
+    auto rootEntry = [](double q) -> qint64 {
+        double idx = std::floor(std::sqrt(q) * 256);
+        if (!(idx > -1e9 && idx < 1e9))
+            idx = 0;
+        return qint64(idx);
     };
-    const double focal = f.type == FillStyle::Focal ? std::clamp(f.gradient.focal, -0.998, 0.998) : 0.0;
-    const int width = img.width();
-    // The ramp entry of an index before the spread is applied.
-    auto entry = [&](qint64 i) -> QRgb {
-        if (spread == 2)
-            return ramp[size_t(i & 255)];
-        if (spread == 1) {
-            i &= 511;
-            return ramp[size_t(i > 255 ? 511 - i : i)];
+    // The values of q for which entry c (or, padded, its colour) is
+    // certain, each end moved inwards by a millionth, which is far more
+    // than rounding reaches; empty where only the root decides.
+    struct Range {
+        double lo = 1, hi = 0;
+    };
+    const int spread = spread_;
+    auto rangeOf = [spread](qint64 c) -> Range {
+        double a, b;
+        if (spread == 0 && c >= 255 && c < 1000000000) {
+            // Padded: every entry from the last on shows the last colour.
+            a = 255.0 / 256;
+            b = 1e9 / 256;
+        } else if (c > 0 && c < 1000000) {
+            a = double(c) / 256;
+            b = double(c + 1) / 256;
+        } else {
+            return {};
         }
-        return ramp[size_t(std::clamp<qint64>(i, 0, 255))];
+        return {a * a * (1 + 1e-6), b * b * (1 - 1e-6)};
     };
-    if (sampleOffset == 0 && f.type == FillStyle::Radial) {
-        // The same entries as below, found with fewer square roots: the
-        // entry floor(sqrt(q) * 256) only grows with q = gx² + gy², and
-        // while q lies clearly inside the range of the entry last found
-        // (away from its ends by far more than rounding reaches) that entry
-        // is the one; near the ends the root is taken as below.
-        qint64 cur = -1;
-        auto rootEntry = [&](double q) -> qint64 {
-            double idx = std::floor(std::sqrt(q) * 256);
+    const double dx = inv_.m11(), dy = inv_.m12();
+    QRgb colour = 0;
+    double lo = 1, hi = 0;
+    for (int k = 0; k < length; ++k) {
+        const int x = from + k;
+        const double gx = (ax + dx * x) / 16384, gy = (ay + dy * x) / 16384;
+        const double q = gx * gx + gy * gy;
+        if (q > lo && q < hi) [[likely]] {
+            out[k] = colour;
+            continue;
+        }
+        // Mostly q has moved on into the next entry's range or back into
+        // the one before.
+        const qint64 next = q >= hi ? cur + 1 : cur - 1;
+        Range r = cur > 0 ? rangeOf(next) : Range{};
+        if (q > r.lo && q < r.hi) {
+            cur = next;
+        } else {
+            cur = rootEntry(q);
+            r = rangeOf(cur);
+        }
+        lo = r.lo;
+        hi = r.hi;
+        colour = entry(cur);
+        out[k] = colour;
+    }
+}
+
+void GradientSource::fetch(QRgb* out, int x, int y, int length)
+{
+    if (!invertible_) {
+        std::fill_n(out, length, flat_);
+        return;
+    }
+    // Columns counted from the row's left at the origin.
+    const int from = x - origin_.x();
+    if (sampleOffset_ == 0 && type_ == FillStyle::Radial) {
+        const QPointF p0 = inv_.map(QPointF(origin_.x(), y));
+        fetchRadial(out, p0.x(), p0.y(), from, length);
+        return;
+    }
+    if (sampleOffset_ == 0 && type_ == FillStyle::Linear) {
+        const QPointF p0 = inv_.map(QPointF(origin_.x(), y));
+        const double dx = inv_.m11();
+        for (int k = 0; k < length; ++k) {
+            const double gx = (p0.x() + dx * (from + k)) / 16384;
+            double idx = std::floor((gx + 1) / 2 * 256);
             if (!(idx > -1e9 && idx < 1e9))
                 idx = 0;
-            return qint64(idx);
-        };
-        // The values of q for which entry c (or, padded, its colour) is
-        // certain, each end moved inwards by a millionth, which is far more
-        // than rounding reaches; empty where only the root decides.
-        struct Range {
-            double lo = 1, hi = 0;
-        };
-        auto rangeOf = [spread](qint64 c) -> Range {
-            double a, b;
-            if (spread == 0 && c >= 255 && c < 1000000000) {
-                // Padded: every entry from the last on shows the last colour.
-                a = 255.0 / 256;
-                b = 1e9 / 256;
-            } else if (c > 0 && c < 1000000) {
-                a = double(c) / 256;
-                b = double(c + 1) / 256;
-            } else {
-                return {};
-            }
-            return {a * a * (1 + 1e-6), b * b * (1 - 1e-6)};
-        };
-        const double dx = inv.m11(), dy = inv.m12();
-        for (int y = 0; y < img.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-            const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
-            const double ax = p0.x(), ay = p0.y();
-            QRgb colour = cur >= 0 ? entry(cur) : 0;
-            double lo = 1, hi = 0;
-            if (cur >= 0) {
-                const Range r = rangeOf(cur);
-                lo = r.lo;
-                hi = r.hi;
-            }
-            for (int x = 0; x < width; ++x) {
-                const double gx = (ax + dx * x) / 16384, gy = (ay + dy * x) / 16384;
-                const double q = gx * gx + gy * gy;
-                if (q > lo && q < hi) [[likely]] {
-                    line[x] = colour;
-                    continue;
-                }
-                // Mostly q has moved on into the next entry's range or
-                // back into the one before.
-                const qint64 next = q >= hi ? cur + 1 : cur - 1;
-                Range r = cur > 0 ? rangeOf(next) : Range{};
-                if (q > r.lo && q < r.hi) {
-                    cur = next;
-                } else {
-                    cur = rootEntry(q);
-                    r = rangeOf(cur);
-                }
-                lo = r.lo;
-                hi = r.hi;
-                colour = entry(cur);
-                line[x] = colour;
-            }
+            out[k] = entry(qint64(idx));
         }
         return;
     }
-    if (sampleOffset == 0 && f.type == FillStyle::Linear) {
-        for (int y = 0; y < img.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-            const QPointF p0 = inv.map(QPointF(origin.x(), origin.y() + y));
-            const double dx = inv.m11();
-            for (int x = 0; x < width; ++x) {
-                const double gx = (p0.x() + dx * x) / 16384;
-                double idx = std::floor((gx + 1) / 2 * 256);
-                if (!(idx > -1e9 && idx < 1e9))
-                    idx = 0;
-                line[x] = entry(qint64(idx));
+    const QPointF p0 = inv_.map(QPointF(origin_.x() + sampleOffset_, y + sampleOffset_));
+    const double dx = inv_.m11(), dy = inv_.m12();
+    const double focal = focal_;
+    for (int k = 0; k < length; ++k) {
+        const double gx = (p0.x() + dx * (from + k)) / 16384, gy = (p0.y() + dy * (from + k)) / 16384;
+        double t;
+        if (type_ == FillStyle::Linear) {
+            t = (gx + 1) / 2;
+        } else if (focal == 0) {
+            t = std::sqrt(gx * gx + gy * gy);
+        } else {
+            // Where the ray from the focal point through this point meets
+            // the unit circle decides the scale.
+            const double px = gx - focal, py = gy;
+            const double a = px * px + py * py;
+            if (a == 0) {
+                t = 0;
+            } else {
+                const double b = focal * px;
+                const double c = focal * focal - 1;
+                const double s = (-b + std::sqrt(std::max(0.0, b * b - a * c))) / a;
+                t = s > 0 ? 1 / s : 1;
             }
         }
+        out[k] = sampleOffset_ > 0 ? pickFiltered(t) : pick(t);
+    }
+}
+
+// Fills `img` (whose top left is device pixel `origin`) with a gradient.
+void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const GradientRamp& ramp,
+                   const QTransform& toDevice, double sampleOffset)
+{
+    GradientSource source(origin, f, ramp, toDevice, sampleOffset);
+    for (int y = 0; y < img.height(); ++y)
+        source.fetch(reinterpret_cast<QRgb*>(img.scanLine(y)), origin.x(), origin.y() + y, img.width());
+}
+
+// The colours of a bitmap fill seen through `toDevice` (the bitmap's pixels
+// to device pixels); see PaintBitmapFill.
+class BitmapSource final : public SpanSource {
+public:
+    BitmapSource(QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat, bool smooth)
+        : origin_(origin),
+          src_(bitmap.format() == QImage::Format_ARGB32_Premultiplied
+                   ? bitmap
+                   : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied)),
+          repeat_(repeat), smooth_(smooth)
+    {
+        inv_ = toDevice.inverted(&invertible_);
+        bw_ = src_.width();
+        bh_ = src_.height();
+    }
+    void fetch(QRgb* out, int x, int y, int length) override;
+
+private:
+    // A repeating fill wraps round; a clipped one carries its edge pixels on.
+    int column(qint64 i) const
+    {
+        if (repeat_)
+            return int(((i % bw_) + bw_) % bw_);
+        return int(std::clamp<qint64>(i, 0, bw_ - 1));
+    }
+    int row(qint64 j) const
+    {
+        if (repeat_)
+            return int(((j % bh_) + bh_) % bh_);
+        return int(std::clamp<qint64>(j, 0, bh_ - 1));
+    }
+    QRgb texel(int i, int j) const { return reinterpret_cast<const QRgb*>(src_.constScanLine(j))[i]; }
+
+    QPoint origin_;
+    QImage src_;
+    bool repeat_, smooth_;
+    QTransform inv_;
+    bool invertible_ = false;
+    int bw_ = 0, bh_ = 0;
+};
+
+void BitmapSource::fetch(QRgb* out, int x, int y, int length)
+{
+    if (!invertible_ || bw_ == 0 || bh_ == 0) {
+        std::fill_n(out, length, 0u);
         return;
     }
-    for (int y = 0; y < img.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        const QPointF p0 = inv.map(QPointF(origin.x() + sampleOffset, origin.y() + y + sampleOffset));
-        const double dx = inv.m11(), dy = inv.m12();
-        for (int x = 0; x < width; ++x) {
-            const double gx = (p0.x() + dx * x) / 16384, gy = (p0.y() + dy * x) / 16384;
-            double t;
-            if (f.type == FillStyle::Linear) {
-                t = (gx + 1) / 2;
-            } else if (focal == 0) {
-                t = std::sqrt(gx * gx + gy * gy);
-            } else {
-                // Where the ray from the focal point through this point
-                // meets the unit circle decides the scale.
-                const double px = gx - focal, py = gy;
-                const double a = px * px + py * py;
-                if (a == 0) {
-                    t = 0;
-                } else {
-                    const double b = focal * px;
-                    const double c = focal * focal - 1;
-                    const double s = (-b + std::sqrt(std::max(0.0, b * b - a * c))) / a;
-                    t = s > 0 ? 1 / s : 1;
-                }
-            }
-            line[x] = sampleOffset > 0 ? pickFiltered(t) : pick(t);
+    // Positions far off the bitmap (degenerate matrices) stay within what
+    // a 64-bit index holds.
+    auto whole = [](double v) { return qint64(std::floor(std::clamp(v, -1e15, 1e15))); };
+    const double dx = inv_.m11(), dy = inv_.m12();
+    const QPointF p0 = inv_.map(QPointF(origin_.x() + 0.5, y + 0.5));
+    const int from = x - origin_.x();
+    for (int k = 0; k < length; ++k) {
+        const int xi = from + k;
+        const double bx = p0.x() + dx * xi, by = p0.y() + dy * xi;
+        if (!std::isfinite(bx) || !std::isfinite(by)) {
+            out[k] = 0;
+            continue;
         }
+        if (!smooth_) {
+            // The texel under the pixel's centre.
+            out[k] = texel(column(whole(bx)), row(whole(by)));
+            continue;
+        }
+        // Texels stand at their middles; the four around the centre mix by
+        // its distance to them, in 1/256 steps.
+        const double u = bx - 0.5, v = by - 0.5;
+        const qint64 i0 = whole(u), j0 = whole(v);
+        const int fx = std::clamp(int((u - double(i0)) * 256), 0, 256);
+        const int fy = std::clamp(int((v - double(j0)) * 256), 0, 256);
+        const int c0 = column(i0), c1 = column(i0 + 1), r0 = row(j0), r1 = row(j0 + 1);
+        const QRgb a = texel(c0, r0), b = texel(c1, r0), c = texel(c0, r1), d = texel(c1, r1);
+        auto mix = [&](int shift) {
+            auto ch = [shift](QRgb q) { return int((q >> shift) & 0xff); };
+            const int top = ch(a) * (256 - fx) + ch(b) * fx;
+            const int bottom = ch(c) * (256 - fx) + ch(d) * fx;
+            return uint32_t((top * (256 - fy) + bottom * fy + 32768) >> 16);
+        };
+        out[k] = mix(24) << 24 | mix(16) << 16 | mix(8) << 8 | mix(0);
     }
 }
 
@@ -513,67 +635,40 @@ void paintGradient(QImage& img, QPoint origin, const FillStyle& f, const Gradien
 void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTransform& toDevice, bool repeat,
                      bool smooth)
 {
-    bool invertible = false;
-    const QTransform inv = toDevice.inverted(&invertible);
-    const QImage src = bitmap.format() == QImage::Format_ARGB32_Premultiplied
-                           ? bitmap
-                           : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int bw = src.width(), bh = src.height();
-    if (!invertible || bw == 0 || bh == 0) {
-        img.fill(Qt::transparent);
-        return;
-    }
-    // A repeating fill wraps round; a clipped one carries its edge pixels on.
-    auto column = [&](qint64 i) {
-        if (repeat)
-            return int(((i % bw) + bw) % bw);
-        return int(std::clamp<qint64>(i, 0, bw - 1));
-    };
-    auto row = [&](qint64 j) {
-        if (repeat)
-            return int(((j % bh) + bh) % bh);
-        return int(std::clamp<qint64>(j, 0, bh - 1));
-    };
-    auto texel = [&](int i, int j) { return reinterpret_cast<const QRgb*>(src.constScanLine(j))[i]; };
-    // Positions far off the bitmap (degenerate matrices) stay within what
-    // a 64-bit index holds.
-    auto whole = [](double v) { return qint64(std::floor(std::clamp(v, -1e15, 1e15))); };
-    const double dx = inv.m11(), dy = inv.m12();
-    const int width = img.width();
-    for (int y = 0; y < img.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        const QPointF p0 = inv.map(QPointF(origin.x() + 0.5, origin.y() + y + 0.5));
-        for (int x = 0; x < width; ++x) {
-            const double bx = p0.x() + dx * x, by = p0.y() + dy * x;
-            if (!std::isfinite(bx) || !std::isfinite(by)) {
-                line[x] = 0;
-                continue;
-            }
-            if (!smooth) {
-                // The texel under the pixel's centre.
-                line[x] = texel(column(whole(bx)), row(whole(by)));
-                continue;
-            }
-            // Texels stand at their middles; the four around the centre mix
-            // by its distance to them, in 1/256 steps.
-            const double u = bx - 0.5, v = by - 0.5;
-            const qint64 i0 = whole(u), j0 = whole(v);
-            const int fx = std::clamp(int((u - double(i0)) * 256), 0, 256);
-            const int fy = std::clamp(int((v - double(j0)) * 256), 0, 256);
-            const int c0 = column(i0), c1 = column(i0 + 1), r0 = row(j0), r1 = row(j0 + 1);
-            const QRgb a = texel(c0, r0), b = texel(c1, r0), c = texel(c0, r1), d = texel(c1, r1);
-            auto mix = [&](int shift) {
-                auto ch = [shift](QRgb q) { return int((q >> shift) & 0xff); };
-                const int top = ch(a) * (256 - fx) + ch(b) * fx;
-                const int bottom = ch(c) * (256 - fx) + ch(d) * fx;
-                return uint32_t((top * (256 - fy) + bottom * fy + 32768) >> 16);
-            };
-            line[x] = mix(24) << 24 | mix(16) << 16 | mix(8) << 8 | mix(0);
-        }
-    }
+    BitmapSource source(origin, bitmap, toDevice, repeat, smooth);
+    for (int y = 0; y < img.height(); ++y)
+        source.fetch(reinterpret_cast<QRgb*>(img.scanLine(y)), origin.x(), origin.y() + y, img.width());
 }
 
 namespace {
+
+// The picture a painter draws on, when drawing straight into its memory
+// gives what the painter would: an unshared ARGB32 premultiplied image,
+// source-over, opaque, no clip.
+QImage* directTarget(QPainter& p)
+{
+    auto* img = dynamic_cast<QImage*>(p.device());
+    if (!img || img->format() != QImage::Format_ARGB32_Premultiplied || !img->isDetached() || p.hasClipping() ||
+        p.compositionMode() != QPainter::CompositionMode_SourceOver || p.opacity() != 1.0)
+        return nullptr;
+    return img;
+}
+
+// A path's contours on the device, curves cut finely enough for the
+// antialiased filler: within a fifth of a pixel.
+std::vector<std::vector<QPointF>> deviceContours(const QPainterPath& path, const QTransform& toDevice)
+{
+    const double stretch = stretchRange(toDevice).second;
+    if (!(stretch > 0) || !std::isfinite(stretch))
+        return {};
+    return FlattenPath(path, toDevice, kDeviceCurveTolerance / stretch);
+}
+
+// A colour as QPainter's solid brushes lay it on a premultiplied picture.
+QRgb premultipliedColour(const QColor& c)
+{
+    return qPremultiply(c.rgba64()).toArgb32();
+}
 
 class Renderer {
 public:
@@ -605,6 +700,14 @@ private:
     // Fills a path given in its own units; the brush is given in the same
     // units. Without antialiasing this goes by pixel centres.
     void fillPath(QPainter& p, const QPainterPath& path, const QTransform& toDevice, const QBrush& brush) const;
+    // With antialiasing, fills with the engine's own filler straight into
+    // the picture the painter draws on (false when the painter clips,
+    // blends otherwise or draws on something else): gradients and bitmaps
+    // are worked out on the covered pixels only.
+    // `toDevice` places the path, `shapeToDevice` the shape whose fill
+    // style it is (they differ for lines outlined on the device).
+    bool fillDirect(QPainter& p, const QPainterPath& path, const QTransform& toDevice,
+                    const QTransform& shapeToDevice, const FillStyle& f, const ColorTransform& cx);
     QPoint filterGrowth(const std::vector<Filter>& filters) const;
     QRectF contentBounds(const DisplayObject& o, const QTransform& m) const;
     QRectF declaredBounds(const DisplayObject& o, const QTransform& m) const;
@@ -1111,6 +1214,8 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             const QPainterPath& path = layer.fillPaths[i];
             if (path.isEmpty())
                 continue;
+            if (cache_.ownFiller() && fillDirect(p, path, m, m, layer.fills[i], cx))
+                continue;
             const QBrush brush = brushFor(layer.fills[i], cx, m, m, path.boundingRect(), p.device());
             if (brush.style() == Qt::NoBrush)
                 continue;
@@ -1126,6 +1231,8 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
             if (path.isEmpty())
                 continue;
             const LineStyle& ls = layer.lines[i];
+            FillStyle solid;
+            solid.color = ls.color;
             // A line scales with its shape (widening along the stretch), but
             // never below one pixel. One that must not follow horizontal
             // scaling takes one width from the vertical scale (and the other
@@ -1197,6 +1304,8 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 if (ls.join == 2)
                     stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
                 const QPainterPath outline = stretchedLine(stroker, ls.width, path, m, m.map(path));
+                if (cache_.ownFiller() && fillDirect(p, outline, QTransform(), m, ls.fill ? *ls.fill : solid, cx))
+                    continue;
                 const QBrush brush = ls.fill ? brushFor(*ls.fill, cx, m, QTransform(),
                                                         m.inverted().map(outline).boundingRect(), p.device())
                                              : QBrush(cx.apply(ls.color));
@@ -1206,6 +1315,18 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
                 p.setPen(Qt::NoPen);
                 p.setBrush(brush);
                 p.drawPath(outline);
+                continue;
+            }
+            if (!cosmetic && cache_.ownFiller() && directTarget(p)) {
+                // The outline the pen sweeps, as QPainter makes it for a
+                // pen that scales with its shape.
+                QPainterPathStroker stroker;
+                stroker.setCapStyle(cap);
+                stroker.setJoinStyle(join);
+                if (ls.join == 2)
+                    stroker.setMiterLimit(std::max(1.0, ls.miterLimit));
+                stroker.setWidth(ls.width);
+                fillDirect(p, stroker.createStroke(path), m, m, ls.fill ? *ls.fill : solid, cx);
                 continue;
             }
             QPen pen;
@@ -1231,8 +1352,64 @@ void Renderer::drawShape(QPainter& p, const CompiledShape& s, const QTransform& 
     }
 }
 
+bool Renderer::fillDirect(QPainter& p, const QPainterPath& path, const QTransform& toDevice,
+                          const QTransform& shapeToDevice, const FillStyle& f, const ColorTransform& cx)
+{
+    QImage* img = directTarget(p);
+    if (!img)
+        return false;
+    const QRect device = img->rect();
+    // With antialiasing by the share of each pixel covered; without, whole
+    // pixels by their centres, as FillPathAliased decides them.
+    auto fill = [&](const QRect& clip, QRgb solid, SpanSource* source) {
+        if (aa_)
+            FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), clip, solid, source);
+        else
+            FillSpans(*img, RasterizePolygons(FlattenPath(path, toDevice, kCurveTolerance), path.fillRule(), device),
+                      solid, source);
+    };
+    if (f.type == FillStyle::Solid) {
+        fill(device, premultipliedColour(cx.apply(f.color)), nullptr);
+        return true;
+    }
+    // Colours are worked out from the corner of the area the shape may
+    // cover, as they are for QPainter's brushes.
+    const QRect r = toDevice.mapRect(path.boundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1) & device;
+    if (r.isEmpty())
+        return true;
+    if (f.isGradient()) {
+        const GradientRamp ramp = BuildGradientRamp(f.gradient, cx);
+        GradientSource source(r.topLeft(), f, ramp, f.matrix.toQt() * shapeToDevice, aa_ ? 0.0 : 0.5);
+        fill(r, 0, &source);
+        return true;
+    }
+    const BitmapCharacter* bmp = movie_.get<BitmapCharacter>(f.bitmapId);
+    if (!bmp || bmp->image.isNull())
+        return true;
+    const bool repeat = f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::RepeatingBitmapHard;
+    const bool smoothed = aa_ && (f.type == FillStyle::RepeatingBitmap || f.type == FillStyle::ClippedBitmap);
+    BitmapSource source(r.topLeft(), cache_.transformedBitmap(*bmp, cx), f.matrix.toQt() * shapeToDevice, repeat,
+                        smoothed);
+    fill(r, 0, &source);
+    return true;
+}
+
 void Renderer::fillPath(QPainter& p, const QPainterPath& path, const QTransform& toDevice, const QBrush& brush) const
 {
+    if (aa_ && cache_.ownFiller() && brush.style() == Qt::SolidPattern) {
+        if (QImage* img = directTarget(p)) {
+            FillPolygonsAntialiased(*img, deviceContours(path, toDevice), path.fillRule(), img->rect(),
+                                    premultipliedColour(brush.color()));
+            return;
+        }
+    }
+    if (!aa_ && cache_.ownFiller() && brush.style() == Qt::SolidPattern) {
+        if (QImage* img = directTarget(p)) {
+            FillSpans(*img, RasterizePolygons(FlattenPath(path, toDevice, kCurveTolerance), path.fillRule(), img->rect()),
+                      premultipliedColour(brush.color()));
+            return;
+        }
+    }
     if (aa_) {
         p.setTransform(toDevice);
         p.setPen(Qt::NoPen);
@@ -1258,7 +1435,8 @@ void Renderer::drawShapeCached(QPainter& p, const CompiledShape& s, const QTrans
         return;
     }
     const double ix = std::floor(m.dx()), iy = std::floor(m.dy());
-    const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_, fillsOnly};
+    const RenderCache::ShapeKey key{&s, m.m11(), m.m12(), m.m21(), m.m22(), m.dx() - ix, m.dy() - iy, cx, aa_, fillsOnly,
+                                    cache_.ownFiller()};
     const RenderCache::ShapePicture* pic = cache_.reuse() ? cache_.findShape(key) : nullptr;
     const QTransform local(m.m11(), m.m12(), m.m21(), m.m22(), key.fx, key.fy);
     auto drawInto = [&](QImage& img, const QRect& r) {

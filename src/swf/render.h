@@ -32,6 +32,7 @@ public:
         ColorTransform cx;
         bool aa;
         bool fillsOnly;
+        bool ownFiller;
         bool operator==(const ShapeKey&) const = default;
     };
     struct ShapePicture {
@@ -70,6 +71,9 @@ public:
     // that the pictures come out the same without them.
     void setReuse(bool reuse) { reuse_ = reuse; }
     bool reuse() const { return reuse_; }
+    // Filling with the engine's own antialiased filler (RenderOptions::ownFiller).
+    void setOwnFiller(bool own) { ownFiller_ = own; }
+    bool ownFiller() const { return ownFiller_; }
 
 private:
     std::unordered_map<quint64, CompiledShape> morphs_;
@@ -88,6 +92,7 @@ private:
     std::unordered_set<ShapeKey, KeyHash> seen_;
     std::vector<quint32> scratch_;
     bool reuse_ = true;
+    bool ownFiller_ = true;
     std::list<std::pair<FilterKey, QImage>> filtered_;
     std::unordered_map<const VideoCharacter*, std::unique_ptr<VideoDecoder>> videos_;
 };
