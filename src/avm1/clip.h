@@ -35,6 +35,8 @@ public:
     swf::Matrix cachedFor;
     // Text field variable binding and text values.
     Value textVariable;
+    // Its own _focusrect (from SWF 6): null follows the global one.
+    Value focusRect = Value::null();
 };
 
 // The timeline a display object plays (root or sprite), or null.
