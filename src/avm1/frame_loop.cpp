@@ -273,7 +273,7 @@ void ScriptedMovie::initialize(DisplayObject* o)
     ++placing_;
     runClipEvent(self, swf::kEvInitialize);
     pendingConstructs_.push_back(self);
-    queueClipEvent(self, swf::kEvLoad, "onLoad");
+    queueClipEvent(self, swf::kEvLoad, isSprite(o) ? "onLoad" : nullptr);   // buttons and fields have no onLoad
     if (TimelineOf(*movie_, o) && o->characterId != 0) {
         o->playing = true;
         enterFrame(o, 0);
@@ -363,6 +363,8 @@ void ScriptedMovie::remove(DisplayObject* o)
             changeFocus(nullptr, FocusCause::Script);
             break;
         }
+    if (!o->parent)
+        return;   // a focus handler removed it already
     auto& list = o->parent->children;
     // Found by its depth, or (a list out of depth order) by a search.
     auto it = swf::FindDepth(list, o->depth);
@@ -507,17 +509,17 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
             }
         }
     // Remove what does not belong.
-    std::vector<DisplayObject*> drop;
+    std::vector<DisplayPtr> drop;   // kept alive: removal runs scripts
     for (const DisplayPtr& c : clip->children) {
         if (c->placeFrame < 0 || c->depth >= kDepthOffset)
             continue;
         auto w = want.find(c->depth);
         if (w == want.end() || !w->second.place.characterId || *w->second.place.characterId != c->characterId ||
             w->second.placedAt != c->placeFrame)
-            drop.push_back(c.get());
+            drop.push_back(c);
     }
-    for (DisplayObject* d : drop)
-        remove(d);
+    for (const DisplayPtr& d : drop)
+        remove(d.get());
     clip->frame = frame;
     runInitActions(tl->frames[size_t(frame)]);
     queueFrameActions(clip, frame);
@@ -751,8 +753,10 @@ void ScriptedMovie::key(bool down, int keyCode, int ascii)
                                      !IsTextField(*rt_, rt_->focus) && rt_->version() >= 6
                                  ? rt_->focus
                                  : nullptr;
-    if (focused)
-        queue_.push_back(Queued{ptrOf(focused), nullptr, QString::fromLatin1(down ? "onKeyDown" : "onKeyUp"), {}, -1});
+    if (focused) {
+        ClipObject* obj = rt_->clipObject(focused);
+        runOnClip(obj, [&](Activation& a) { rt_->callMethod(a, obj, QString::fromLatin1(down ? "onKeyDown" : "onKeyUp"), {}); });
+    }
     broadcast(rt_->keyObject, down ? "onKeyDown" : "onKeyUp");
     if (down && keyCode == 9) {
         // Tab and Shift+Tab move the focus along the tab order.
