@@ -2,3 +2,4 @@
 plovex_add_test(avm1_value_test SOURCES avm1/value_test.cpp LIBS plovex_avm1)
 plovex_add_test(avm1_script_test SOURCES avm1/script_test.cpp LIBS plovex_avm1)
 plovex_add_test(avm1_geom_xml_test SOURCES avm1/geom_xml_test.cpp LIBS plovex_avm1)
+plovex_add_test(avm1_focus_test SOURCES avm1/focus_test.cpp LIBS plovex_avm1)

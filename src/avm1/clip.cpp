@@ -228,7 +228,13 @@ Value ClipObject::get(Activation& a, const QString& name)
         if (nameEq(name, "_root")) return rt.clipValue(rt.root());
         if (nameEq(name, "_url")) return Value(rt.movieUrl);
         if (nameEq(name, "_droptarget")) return Value(QString());
-        if (nameEq(name, "_focusrect")) return Value::null();
+        if (nameEq(name, "_focusrect")) {
+            // Before SWF 6 every object reads the one global setting (as
+            // 0 or 1); later each has its own, the root's being the global.
+            if (rt.version() < 6)
+                return Value(rt.stageFocusRect ? 1.0 : 0.0);
+            return d == rt.root() ? Value(rt.stageFocusRect) : focusRect;
+        }
         if (nameEq(name, "_quality")) return Value(QStringLiteral("HIGH"));
         if (nameEq(name, "_highquality")) return Value(1.0);
         if (nameEq(name, "_soundbuftime")) return Value(5.0);
@@ -332,7 +338,21 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
             nameEq(name, "_target") || nameEq(name, "_url") || nameEq(name, "_droptarget") ||
             nameEq(name, "_xmouse") || nameEq(name, "_ymouse") || nameEq(name, "_parent") || nameEq(name, "_root"))
             return;
-        if (nameEq(name, "_focusrect") || nameEq(name, "_quality") || nameEq(name, "_highquality") ||
+        if (nameEq(name, "_focusrect")) {
+            if (rt.version() >= 6 && d != rt.root()) {
+                focusRect = v.isUndefined() || v.isNull() ? Value::null() : Value(rt.toBool(v, a.version));
+                return;
+            }
+            // An object turns it off, anything else that is not zero on.
+            if (v.isObject())
+                rt.stageFocusRect = false;
+            else if (v.isBool())
+                rt.stageFocusRect = v.asBool();
+            else
+                rt.stageFocusRect = rt.toNumber(a, v) != 0;   // NaN counts as on
+            return;
+        }
+        if (nameEq(name, "_quality") || nameEq(name, "_highquality") ||
             nameEq(name, "_soundbuftime"))
             return;
     }

@@ -35,6 +35,8 @@ public:
     swf::Matrix cachedFor;
     // Text field variable binding and text values.
     Value textVariable;
+    // Its own _focusrect (from SWF 6): null follows the global one.
+    Value focusRect = Value::null();
 
 private:
     swf::DisplayObject* object_ = nullptr;   // valid while ref has not expired

@@ -1,6 +1,7 @@
 #include "avm1/frame_loop.h"
 
 #include "avm1/clip.h"
+#include "avm1/focus.h"
 #include "avm1/globals/globals.h"
 
 #include <QFileInfo>
@@ -18,12 +19,7 @@ namespace {
 constexpr int kDepthOffset = 16384;   // file depth 1 is script depth -16383
 constexpr size_t kMaxQueuedPerFrame = 200000;
 
-bool onStage(const DisplayObject* d, const DisplayObject* root)
-{
-    while (d && d->parent)
-        d = d->parent;
-    return d == root;
-}
+constexpr auto onStage = InTree;
 
 } // namespace
 
@@ -91,6 +87,7 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
         rt_->timeSource = TimeSource::Virtual;
         rt_->virtualMs = 0;
     }
+    rt_->setFocus = [this](DisplayObject* d) { changeFocus(d, FocusCause::Script); };
     rt_->stopSounds = [this] {
         if (audio_)
             audio_->stopAll();
@@ -106,6 +103,11 @@ ScriptedMovie::~ScriptedMovie()
     rt_.reset();
 }
 
+
+bool ScriptedMovie::isSprite(const DisplayObject* o) const
+{
+    return (o->characterId == 0 && !o->textState) || movie_->get<swf::SpriteCharacter>(o->characterId);
+}
 
 DisplayPtr ScriptedMovie::ptrOf(DisplayObject* o) const
 {
@@ -277,7 +279,7 @@ void ScriptedMovie::initialize(DisplayObject* o)
     ++placing_;
     runClipEvent(self, swf::kEvInitialize);
     pendingConstructs_.push_back(self);
-    queueClipEvent(self, swf::kEvLoad, "onLoad");
+    queueClipEvent(self, swf::kEvLoad, isSprite(o) ? "onLoad" : nullptr);   // buttons and fields have no onLoad
     if (TimelineOf(*movie_, o) && o->characterId != 0) {
         o->playing = true;
         enterFrame(o, 0);
@@ -361,6 +363,14 @@ void ScriptedMovie::remove(DisplayObject* o)
     if (!o || !o->parent)
         return;
     DisplayPtr keep = ptrOf(o);
+    // The focus leaves with the object that holds it.
+    for (DisplayObject* f = rt_->focus; f; f = f->parent)
+        if (f == o) {
+            changeFocus(nullptr, FocusCause::Script);
+            break;
+        }
+    if (!o->parent)
+        return;   // a focus handler removed it already
     auto& list = o->parent->children;
     // Found by its depth, or (a list out of depth order) by a search.
     auto it = swf::FindDepth(list, o->depth);
@@ -370,8 +380,6 @@ void ScriptedMovie::remove(DisplayObject* o)
         list.erase(it);
     unload(keep);
     o->parent = nullptr;
-    if (rt_->focus == o)
-        rt_->focus = nullptr;
 }
 
 void ScriptedMovie::queueClipEvent(const DisplayPtr& o, quint32 event, const char* method, int keyCode)
@@ -421,8 +429,7 @@ void ScriptedMovie::advance()
     for (const DisplayPtr& c : order) {
         if (!onStage(c.get(), root_.get()))
             continue;
-        const bool isClip = c->characterId == 0 || movie_->get<swf::SpriteCharacter>(c->characterId);
-        if (!isClip)
+        if (!isSprite(c.get()))
             continue;
         queueClipEvent(c, swf::kEvEnterFrame, "onEnterFrame");
         if (!c->playing)
@@ -508,17 +515,17 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
             }
         }
     // Remove what does not belong.
-    std::vector<DisplayObject*> drop;
+    std::vector<DisplayPtr> drop;   // kept alive: removal runs scripts
     for (const DisplayPtr& c : clip->children) {
         if (c->placeFrame < 0 || c->depth >= kDepthOffset)
             continue;
         auto w = want.find(c->depth);
         if (w == want.end() || !w->second.place.characterId || *w->second.place.characterId != c->characterId ||
             w->second.placedAt != c->placeFrame)
-            drop.push_back(c.get());
+            drop.push_back(c);
     }
-    for (DisplayObject* d : drop)
-        remove(d);
+    for (const DisplayPtr& d : drop)
+        remove(d.get());
     clip->frame = frame;
     runInitActions(tl->frames[size_t(frame)]);
     queueFrameActions(clip, frame);
@@ -542,20 +549,7 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
 
 bool ScriptedMovie::handles(DisplayObject* o) const
 {
-    if (movie_->get<swf::ButtonCharacter>(o->characterId))
-        return true;
-    if (o->clipActions)
-        for (const auto& ca : *o->clipActions)
-            if (ca.events & (swf::kEvPress | swf::kEvRelease | swf::kEvReleaseOutside | swf::kEvRollOver | swf::kEvRollOut))
-                return true;
-    if (o->script) {
-        auto* obj = static_cast<Object*>(o->script);
-        Activation a(*rt_, rt_->version(), nullptr, obj, obj);
-        for (const char* m : {"onPress", "onRelease", "onRollOver", "onRollOut", "onReleaseOutside"})
-            if (obj->get(a, QString::fromLatin1(m)).isObject())
-                return true;
-    }
-    return false;
+    return movie_->get<swf::ButtonCharacter>(o->characterId) || ActsAsButton(*rt_, o);
 }
 
 DisplayObject* ScriptedMovie::hitTest(double x, double y) const
@@ -639,12 +633,12 @@ void ScriptedMovie::mouseMove(double x, double y)
     std::vector<DisplayPtr> order;
     collectExecutionOrder(root_, order);
     for (const DisplayPtr& c : order)
-        queueClipEvent(c, swf::kEvMouseMove, nullptr);
+        queueClipEvent(c, swf::kEvMouseMove, isSprite(c.get()) ? "onMouseMove" : nullptr);
     broadcast(rt_->mouseObject, "onMouseMove");
     DisplayObject* hit = hitTest(x, y);
     auto old = hover_.lock();
     if (hit != old.get()) {
-        if (old && onStage(old.get(), root_.get())) {
+        if (old && onStage(old.get(), root_.get()) && !IsTextField(*rt_, old.get())) {
             if (rt_->mouseDown && pressed_.lock() == old) {
                 old->buttonState = 1;
                 buttonTransition(old.get(), swf::kCondOverDownToOutDown, "onDragOut");
@@ -681,14 +675,17 @@ void ScriptedMovie::mouseButton(bool down)
     std::vector<DisplayPtr> order;
     collectExecutionOrder(root_, order);
     for (const DisplayPtr& c : order)
-        queueClipEvent(c, down ? swf::kEvMouseDown : swf::kEvMouseUp, nullptr);
+        queueClipEvent(c, down ? swf::kEvMouseDown : swf::kEvMouseUp,
+                       isSprite(c.get()) ? (down ? "onMouseDown" : "onMouseUp") : nullptr);
     broadcast(rt_->mouseObject, down ? "onMouseDown" : "onMouseUp");
     DisplayObject* hit = hitTest(rt_->mouseX, rt_->mouseY);
     if (down) {
-        // A click on an input field gives it the keyboard.
-        rt_->focus = inputFieldAt(rt_->mouseX, rt_->mouseY);
-        if (rt_->focus && !rt_->focus->textState)
-            rt_->clipObject(rt_->focus);
+        // A click gives the keyboard to the text field under the pointer,
+        // and takes it from anything else.
+        runQueue();
+        changeFocus(inputFieldAt(rt_->mouseX, rt_->mouseY), FocusCause::Mouse);
+        if (hit && !onStage(hit, root_.get()))
+            hit = nullptr;
         if (hit) {
             hit->buttonState = 2;
             pressed_ = ptrOf(hit);
@@ -751,10 +748,33 @@ void ScriptedMovie::key(bool down, int keyCode, int ascii)
     }
     if (down && keyCode == 8)
         if (swf::TextFieldState* s = focusedText(); s && !s->text.isEmpty()) {
-            s->text.chop(1);
+            if (s->selectionAnchor == s->caret && s->caret > 0)
+                s->selectionAnchor = s->caret - 1;
+            ReplaceSelection(*s, QString());
             syncVariable(rt_->focus);
         }
+    // The focused button or clip hears its keys until a click takes the
+    // keyboard away from it.
+    DisplayObject* focused = rt_->focus && rt_->focusByKeyboard && onStage(rt_->focus, root_.get()) &&
+                                     !IsTextField(*rt_, rt_->focus) && rt_->version() >= 6
+                                 ? rt_->focus
+                                 : nullptr;
+    if (focused) {
+        ClipObject* obj = rt_->clipObject(focused);
+        runOnClip(obj, [&](Activation& a) { rt_->callMethod(a, obj, QString::fromLatin1(down ? "onKeyDown" : "onKeyUp"), {}); });
+    }
     broadcast(rt_->keyObject, down ? "onKeyDown" : "onKeyUp");
+    if (down && keyCode == 9) {
+        // Tab and Shift+Tab move the focus along the tab order.
+        runQueue();
+        cycleFocus(rt_->keysDown[16]);
+    } else if (down && (keyCode == 13 || keyCode == 32) && focused && !focusRect().isEmpty()) {
+        // Enter and Space on a highlighted button or clip click it.
+        focused->buttonState = 2;
+        buttonTransition(focused, swf::kCondOverUpToOverDown, "onPress");
+        focused->buttonState = 1;
+        buttonTransition(focused, swf::kCondOverDownToOverUp, "onRelease");
+    }
     runQueue();
     userEvent_ = false;
 }
@@ -767,8 +787,9 @@ DisplayObject* ScriptedMovie::inputFieldAt(double x, double y) const
         for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
             if (DisplayObject* h = visit(*it))
                 return h;
-        const auto* et = movie_->get<swf::EditTextCharacter>(o->characterId);
-        if (!et || et->readOnly)
+        // Fields the user types into or selects text in.
+        if (o.get() == root_.get() || !IsTextField(*rt_, o.get()) ||
+            !(IsEditableText(*rt_, o.get()) || !o->textState || o->textState->selectable))
             return nullptr;
         const QRectF r = StageTransform(o.get()).mapRect(LocalBounds(*movie_, *o));
         return r.contains(QPointF(x * 20, y * 20)) ? o.get() : nullptr;
@@ -779,27 +800,29 @@ DisplayObject* ScriptedMovie::inputFieldAt(double x, double y) const
 swf::TextFieldState* ScriptedMovie::focusedText()
 {
     DisplayObject* f = rt_->focus;
-    if (!f || !onStage(f, root_.get()))
+    if (!f || !onStage(f, root_.get()) || !IsEditableText(*rt_, f))
         return nullptr;
-    if (!f->textState) {
-        // The field's state starts from its character's text.
-        ClipObject* obj = rt_->clipObject(f);
-        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-        Activation a(*rt_, rt_->version(), globalScope, obj, obj);
-        const Value t = obj->get(a, QStringLiteral("text"));
-        obj->set(a, QStringLiteral("text"), t);
+    swf::TextFieldState* s = TextStateOf(*rt_, f);
+    if (s && (s->caret < 0 || s->caret > int(s->text.size()))) {
+        s->caret = int(s->text.size());
+        s->selectionAnchor = s->caret;
     }
-    return f->textState.get();
+    return s;
 }
+
 
 void ScriptedMovie::text(const QString& typed)
 {
     swf::TextFieldState* s = focusedText();
     if (!s)
         return;
+    QString printable;
     for (QChar c : typed)
         if (c.isPrint())
-            s->text += c;
+            printable += c;
+    if (printable.isEmpty())
+        return;
+    ReplaceSelection(*s, printable);
     syncVariable(rt_->focus);
 }
 

@@ -45,6 +45,9 @@ public:
     void text(const QString& typed) override;
     Qt::CursorShape cursor() const override;
     bool mouseHidden() const override { return rt_->mouseHidden; }
+    // Where the yellow rectangle of the keyboard focus shows (stage
+    // pixels); empty when it does not show.
+    QRectF focusRect() const override;
 
     Runtime& runtime() { return *rt_; }
 
@@ -75,6 +78,7 @@ private:
     void runQueue();
     void collectExecutionOrder(const swf::DisplayPtr& o, std::vector<swf::DisplayPtr>& out);
     swf::DisplayPtr ptrOf(swf::DisplayObject* o) const;
+    bool isSprite(const swf::DisplayObject* o) const;   // the root, a sprite or a script-made clip
     // Input.
     swf::DisplayObject* hitTest(double x, double y) const;
     void buttonTransition(swf::DisplayObject* b, quint32 condition, const char* method);
@@ -83,6 +87,13 @@ private:
     swf::DisplayObject* inputFieldAt(double x, double y) const;
     swf::TextFieldState* focusedText();
     void syncVariable(swf::DisplayObject* field);
+    // Keyboard focus (focus.cpp).
+    enum class FocusCause { Script, Keyboard, Mouse };
+    void changeFocus(swf::DisplayObject* next, FocusCause cause);
+    void rollFocus(swf::DisplayObject* next);
+    void cycleFocus(bool reverse);
+    bool focusRectShown() const;
+    bool onStageNow(const swf::DisplayObject* d) const;
 
     std::shared_ptr<const swf::Movie> movie_;
     swf::DisplayPtr root_;

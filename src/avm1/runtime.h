@@ -172,6 +172,8 @@ public:
     std::function<swf::DisplayObject*(swf::DisplayObject* src, const QString& name, int depth)> duplicateClip;
     std::function<void(const QString& url, const QString& target)> openUrl;
     std::function<void()> stopSounds;
+    // Moves the keyboard focus (null: nowhere), with the focus events.
+    std::function<void(swf::DisplayObject*)> setFocus;
 
     // --- Time ---
     double nowMs() const;
@@ -203,6 +205,8 @@ public:
     QString stageScaleMode = QStringLiteral("showAll");
     QString stageAlign;
     swf::DisplayObject* focus = nullptr;
+    bool focusByKeyboard = false;   // set by Tab or a script, not a click: its rectangle shows
+    bool stageFocusRect = true;     // the global _focusrect
     std::mt19937 random{12345};
     int instanceCounter = 0;   // names of unnamed clips: instance1, instance2, ...
 

@@ -282,7 +282,26 @@ void TShockwaveFlash::PaintTo(QPainter& painter) const
     painter.save();
     painter.setClipRect(view);
     player_.render(painter, view, renderOptions());
+    // The yellow rectangle around what Tab gave the keyboard to.
+    if (const swf::MovieRuntime* rt = player_.scripts()) {
+        const QRectF focus = rt->focusRect();
+        if (!focus.isEmpty()) {
+            painter.setTransform(swf::ViewTransform(player_.info().stageRect, QSizeF(size()), renderOptions()));
+            painter.setPen(QPen(Qt::yellow, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(focus);
+        }
+    }
     painter.restore();
+}
+
+bool TShockwaveFlash::focusNextPrevChild(bool next)
+{
+    // While a scripted movie plays, Tab and Shift+Tab are its keys (they
+    // move its own focus) instead of moving Qt's focus out of the control.
+    if (player_.scripts())
+        return false;
+    return QWidget::focusNextPrevChild(next);
 }
 
 QImage TShockwaveFlash::PaintToImage() const

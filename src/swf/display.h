@@ -37,6 +37,8 @@ struct TextFieldState {
     QColor borderColor = Qt::black, backgroundColor = Qt::white;
     double width = -1, height = -1;   // twips, when changed from the character's bounds
     int caret = -1;                   // caret position while the field has focus, -1 otherwise
+    int selectionAnchor = -1;         // the selection runs from here to the caret; -1: none
+    int input = -1;                   // type set by a script: 1 input, 0 dynamic; -1: the character's
 };
 
 struct DisplayObject : std::enable_shared_from_this<DisplayObject> {

@@ -52,6 +52,9 @@ public:
     // The pointer the movie asks for over its current point.
     virtual Qt::CursorShape cursor() const = 0;
     virtual bool mouseHidden() const = 0;
+    // The yellow rectangle around the object that Tab gave the keyboard
+    // focus, in stage pixels; empty when none shows.
+    virtual QRectF focusRect() const { return {}; }
 };
 class AudioEvents;
 // Makes the runtime of a scripted movie; its frames' sounds go to the

@@ -998,6 +998,19 @@ void SwfWriter::exportAssets(const std::vector<std::pair<int, QString>>& names)
     tag(kExportAssets, w.data());
 }
 
+void SwfWriter::defineEditText(int id, const Rect& bounds, const QString& text, bool readOnly, const QString& variable)
+{
+    BitWriter w;
+    w.u16(uint16_t(id));
+    w.rect(bounds);
+    w.u8(uint8_t((text.isEmpty() ? 0 : 0x80) | (readOnly ? 0x08 : 0)));
+    w.u8(0);
+    w.string(variable);
+    if (!text.isEmpty())
+        w.string(text);
+    tag(kDefineEditText, w.data());
+}
+
 void SwfWriter::defineBitsLossless(int id, const QImage& image)
 {
     const QImage img = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);

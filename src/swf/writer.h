@@ -184,6 +184,10 @@ public:
     void defineButton2(int id, const std::vector<ButtonRecordSpec>& records,
                        const std::vector<std::pair<quint32, ActionWriter>>& actions, bool trackAsMenu = false);
     void exportAssets(const std::vector<std::pair<int, QString>>& names);
+    // A text field in the desktop's default font: an input field unless
+    // read-only, with its initial text and bound variable.
+    void defineEditText(int id, const Rect& bounds, const QString& text, bool readOnly,
+                        const QString& variable = QString());
     void defineBitsLossless(int id, const QImage& image);   // DefineBitsLossless2 (32-bit, with alpha)
     void defineBitsJpeg2(int id, const QByteArray& jpeg);
     // Sounds: format 0..15 as in the file (0 raw, 1 ADPCM, 2 MP3, 3 raw LE ...),

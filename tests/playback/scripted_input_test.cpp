@@ -37,6 +37,22 @@ protected:
         return w.finish();
     }
 
+    // var l = {}; l.onKeyDown = function () { hits = Key.getCode(); }; Key.addListener(l);
+    static ActionWriter keyCodeListener()
+    {
+        ActionWriter a;
+        a.push(QStringLiteral("l")).pushInt(0).op(0x43).setVariable();
+        ActionWriter handler;
+        handler.push(QStringLiteral("hits")).pushInt(0).push(QStringLiteral("Key")).getVariable()
+            .push(QStringLiteral("getCode")).op(0x52).setVariable();
+        a.push(QStringLiteral("l")).getVariable().push(QStringLiteral("onKeyDown"));
+        a.defineFunction(QString(), {}, handler);
+        a.op(0x4F);
+        a.push(QStringLiteral("l")).getVariable().pushInt(1).push(QStringLiteral("Key")).getVariable()
+            .push(QStringLiteral("addListener")).op(0x52).op(0x17);
+        return a;
+    }
+
     TMFrm& open(const QByteArray& movie)
     {
         TMFrm& f = make(0);
@@ -100,17 +116,7 @@ TEST_F(ScriptedInput, TheRightButtonStillOpensTheContextMenu)
 
 TEST_F(ScriptedInput, KeysReachTheMoviesKeyListenersButShortcutsStayWithTheWindow)
 {
-    // var l = {}; l.onKeyDown = function () { hits = Key.getCode(); }; Key.addListener(l);
-    ActionWriter a;
-    a.push(QStringLiteral("l")).pushInt(0).op(0x43).setVariable();
-    ActionWriter handler;
-    handler.push(QStringLiteral("hits")).pushInt(0).push(QStringLiteral("Key")).getVariable()
-        .push(QStringLiteral("getCode")).op(0x52).setVariable();
-    a.push(QStringLiteral("l")).getVariable().push(QStringLiteral("onKeyDown"));
-    a.defineFunction(QString(), {}, handler);
-    a.op(0x4F);
-    a.push(QStringLiteral("l")).getVariable().pushInt(1).push(QStringLiteral("Key")).getVariable()
-        .push(QStringLiteral("addListener")).op(0x52).op(0x17);
+    ActionWriter a = keyCodeListener();
     a.stop();
     swf::SwfWriter w;
     w.doAction(a);
@@ -124,6 +130,41 @@ TEST_F(ScriptedInput, KeysReachTheMoviesKeyListenersButShortcutsStayWithTheWindo
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(&flash(), &press);
     EXPECT_EQ(rootVariable("hits").asNumber(), 65);
+}
+
+TEST_F(ScriptedInput, TabReachesTheMovieAndMovesItsFocusInsteadOfQtsFocus)
+{
+    // A button at 10,10 and a key listener; Tab must not leave the control.
+    swf::WriterOptions o;
+    o.version = 8;
+    o.frameSize = swf::Rect{0, 200 * 20, 0, 100 * 20};
+    swf::SwfWriter w(o);
+    w.defineShape(1, swf::test::RectShape(QRectF(0, 0, 50, 50), Qt::red));
+    w.defineButton2(2, {swf::ButtonRecordSpec{1, 1}}, {});
+    w.placeObject2(swf::PlaceNew(2, 1, swf::Translate(200, 200)));
+    ActionWriter a = keyCodeListener();
+    a.stop();
+    w.doAction(a);
+    w.showFrame();
+    open(w.finish());
+    flash().setFocus();
+    auto* sm = dynamic_cast<avm1::ScriptedMovie*>(flash().Scripts());
+    ASSERT_NE(sm, nullptr);
+    EXPECT_EQ(sm->runtime().focus, nullptr);
+
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QApplication::sendEvent(&flash(), &tab);
+    EXPECT_EQ(rootVariable("hits").asNumber(), 9);
+    ASSERT_NE(sm->runtime().focus, nullptr);   // the button took the movie's focus
+    EXPECT_FALSE(sm->focusRect().isEmpty());   // and shows the yellow rectangle
+
+    // Shift+Tab arrives as Backtab and reaches the movie too.
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&flash(), &letter);
+    EXPECT_EQ(rootVariable("hits").asNumber(), 65);
+    QKeyEvent back(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier, QString());
+    QApplication::sendEvent(&flash(), &back);
+    EXPECT_EQ(rootVariable("hits").asNumber(), 9);
 }
 
 TEST_F(ScriptedInput, SteppingBackRunsTheDestinationFramesScriptOnce)

@@ -38,6 +38,7 @@ void InstallSound(Runtime& rt);
 void InstallButton(Runtime& rt);
 void InstallGeom(Runtime& rt);
 void InstallXml(Runtime& rt);
+void InstallSelection(Runtime& rt);
 
 // AsBroadcaster.initialize on an object.
 void MakeBroadcaster(Runtime& rt, Object* o);

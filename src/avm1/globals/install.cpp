@@ -26,6 +26,7 @@ void InstallGlobals(Runtime& rt)
     InstallButton(rt);
     InstallGeom(rt);
     InstallXml(rt);
+    InstallSelection(rt);
 }
 
 void Runtime::defineBuiltins()

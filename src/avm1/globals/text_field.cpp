@@ -1,3 +1,4 @@
+#include "avm1/focus.h"
 #include "avm1/globals/globals.h"
 
 #include <QTextDocumentFragment>
@@ -70,7 +71,10 @@ bool TextFieldGet(Activation& a, ClipObject*, swf::DisplayObject* d, const QStri
     if (is(name, "selectable")) { out = Value(state(rt, d).selectable); return true; }
     if (is(name, "embedFonts")) { out = Value(c->useOutlines); return true; }
     if (is(name, "maxChars")) { out = Value::null(); return true; }
-    if (is(name, "type")) { out = Value(QStringLiteral("dynamic")); return true; }
+    if (is(name, "type")) {
+        out = Value(IsEditableText(rt, d) ? QStringLiteral("input") : QStringLiteral("dynamic"));
+        return true;
+    }
     if (is(name, "autoSize")) { out = Value(QStringLiteral("none")); return true; }
     if (is(name, "scroll") || is(name, "hscroll")) { out = Value(is(name, "scroll") ? 1.0 : 0.0); return true; }
     if (is(name, "maxscroll")) { out = Value(1.0); return true; }
@@ -100,6 +104,12 @@ bool TextFieldSet(Activation& a, ClipObject*, swf::DisplayObject* d, const QStri
     if (is(name, "border")) { state(rt, d).border = rt.toBool(v, a.version); return true; }
     if (is(name, "background")) { state(rt, d).background = rt.toBool(v, a.version); return true; }
     if (is(name, "selectable")) { state(rt, d).selectable = rt.toBool(v, a.version); return true; }
+    if (is(name, "type")) {
+        const QString type = rt.toString(a, v).toLower();
+        if (type == QLatin1String("input") || type == QLatin1String("dynamic"))
+            state(rt, d).input = type == QLatin1String("input");
+        return true;
+    }
     return false;
 }
 
