@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 using namespace plovex;
 
@@ -125,22 +128,37 @@ TEST(AudioDevice, PlaysThroughTheSoundServerAsPlovex)
     ASSERT_TRUE(parec.waitForStarted(10000));
     Wait(300);
 
+    // The recording's clock: each time the file is seen to hold n frames,
+    // its first frame was captured at most n frames' time before. The
+    // least of these bounds is the recording's start, late by no more than
+    // parec's own latency and the polling.
+    const QString recPath = dir.filePath("rec.raw");
+    double recordingStart = std::numeric_limits<double>::max();
     TShockwaveFlash flash;
     QElapsedTimer clock;
     clock.start();
+    const auto sampleRecording = [&] {
+        const qint64 frames = QFileInfo(recPath).size() / 4;
+        const double now = double(clock.nsecsElapsed()) / 1e6;
+        if (frames > 0)
+            recordingStart = std::min(recordingStart, now - double(frames) * 1000 / kRate);
+    };
+    // Frame 0's beep opens the device; the tone of frame 20 is then timed.
     flash.SetMovie(moviePath);
-    qint64 frame20At = -1;
+    double frame20At = -1;
     QString inputs;
     while (clock.elapsed() < 2500) {
-        Wait(1);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (frame20At < 0 && flash.FrameNum() >= 20) {
-            frame20At = clock.elapsed();
+            frame20At = double(clock.nsecsElapsed()) / 1e6;
             QProcess pactl;
             pactl.setProcessEnvironment(env);
             pactl.start("pactl", {"--server=unix:" + socket, "list", "sink-inputs"});
             pactl.waitForFinished(5000);
             inputs = QString::fromUtf8(pactl.readAllStandardOutput());
         }
+        sampleRecording();
+        QThread::usleep(500);
     }
     flash.SetMovie(" ");
     Wait(200);
@@ -163,13 +181,22 @@ TEST(AudioDevice, PlaysThroughTheSoundServerAsPlovex)
     }
     EXPECT_TRUE(heard) << "no 1 kHz tone at its level in " << s.size() / 2 << " recorded samples";
     ASSERT_GT(frame20At, 0);
-    // When the tone starts relative to the beep of frame 0 is printed, not
-    // checked: the capture through the monitor has not yet given reliable
-    // times on a loaded machine.
-    const Onset beep = FindTone(s, 0, 3000, 80);
-    const Onset tone = FindTone(s, beep.sample + kRate / 10 + 2000, 3000);
-    if (beep.sample >= 0 && tone.sample >= 0)
-        std::printf("tone after beep: %.1f ms (frames 1000 ms apart)\n", double(tone.sample - beep.sample) * 1000 / kRate);
+    ASSERT_LT(recordingStart, frame20At);
+    // The tone is looked for from 200 ms before its frame on, well after
+    // the beep; its start on the recording's clock, less the frame's time,
+    // is the latency heard, plus what the recording itself adds.
+    const qint64 from = std::max<qint64>(0, std::llround((frame20At - 200 - recordingStart) * kRate / 1000));
+    const Onset tone = FindTone(s, from, 3000);
+    ASSERT_GE(tone.sample, 0) << "no tone after frame 20";
+    EXPECT_NEAR(tone.frequency, 1000, 20);
+    const double latency = recordingStart + double(tone.sample) * 1000 / kRate - frame20At;
+    std::printf("latency from frame 20 to its tone: %.1f ms\n", latency);
+    // At most 100 ms, and the recording adds up to its own latency (parec
+    // asks for 5 ms fragments) and the polling: 25 ms allowed for both.
+    // Never before the frame, but for the frame's own polling (a few ms).
+    constexpr double kRecordingTolerance = 25;
+    EXPECT_GE(latency, -5);
+    EXPECT_LE(latency, 100 + kRecordingTolerance) << inputs.toStdString();
 }
 
 } // namespace
