@@ -4,12 +4,17 @@
 // the samples checked one by one.
 
 #include "audio/render.h"
+#include "audio/sound_fixtures.h"
 #include "avm1/frame_loop.h"
 #include "swf/writer.h"
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <cmath>
+#include <tuple>
 
 namespace plovex::avm1 {
 namespace {
@@ -73,11 +78,12 @@ struct Heard {
 
 // The movie's track as render-audio makes it: scripts on the headless
 // clock, the mixer's clock driving the frames.
-Heard Render(const QByteArray& bytes, qint64 outputFrames)
+Heard Render(const QByteArray& bytes, qint64 outputFrames, const QString& moviePath = {})
 {
     Heard h;
     ScriptOptions o;
     o.virtualClock = true;
+    o.moviePath = moviePath;
     o.trace = [&h](const QString& line) { h.lines << line; };
     h.pcm = audio::RenderMovieAudio(swf::LoadMovie(bytes), outputFrames, ScriptedMovies(o));
     return h;
@@ -230,6 +236,48 @@ TEST(Avm1Sound, StopSilencesTheSoundsItNames)
         EXPECT_EQ(wrong, 0) << c.what;
         EXPECT_EQ(h.lines.contains(QStringLiteral("complete")), !c.silenced) << c.what;
     }
+}
+
+TEST(Avm1Sound, LoadSoundReadsALocalMp3BesideTheMovie)
+{
+    // A 22.05 kHz MP3 from ffmpeg beside the movie, and a name that is not
+    // there: both arrive at the next frame, in the order asked.
+    QTemporaryDir dir;
+    audio::test::EncodeTone(dir.filePath("tone.mp3"), QStringLiteral("libmp3lame"), QStringLiteral("mp3"), 22050, 1, 0.5);
+    const qint64 size = QFileInfo(dir.filePath("tone.mp3")).size();
+    ASSERT_GT(size, 0);
+    ActionWriter loaded;
+    loaded.push(QStringLiteral("loaded ")).push(QStringLiteral("ok")).getVariable().op(0x47).trace();
+    loaded.push(QStringLiteral("s")).getVariable().push(QStringLiteral("duration")).op(0x4E).trace();
+    loaded.callMethod(0, "s", "getBytesTotal").trace();
+    Pop(loaded.callMethod(0, "s", "start"));
+    ActionWriter missing;
+    missing.push(QStringLiteral("missing ")).push(QStringLiteral("ok")).getVariable().op(0x47).trace();
+    ActionWriter a;
+    for (const auto& [name, file, onLoad] : {std::tuple{"s", "tone.mp3", &loaded}, std::tuple{"m", "missing.mp3", &missing}}) {
+        NewSound(a, QString::fromLatin1(name), QString());
+        a.push(QString::fromLatin1(name)).getVariable().push(QStringLiteral("onLoad"));
+        a.defineFunction(QString(), {QStringLiteral("ok")}, *onLoad).op(0x4F);
+        Pop(a.pushBool(false).push(QString::fromLatin1(file)).callMethod(2, name, "loadSound"));
+    }
+    const QString moviePath = dir.filePath("movie.swf");
+    const Heard h = Render(Movie(a), 4 * kFramePeriod - 1, moviePath);
+    ASSERT_EQ(h.lines.size(), 8) << h.lines.join('|').toStdString();
+    EXPECT_EQ(h.lines.mid(0, 3), (QStringList{"frame 1", "frame 2", "loaded true"}));
+    // Half a second, with the encoder's delay and padding.
+    EXPECT_GE(h.lines[3].toDouble(), 500) << h.lines[3].toStdString();
+    EXPECT_LE(h.lines[3].toDouble(), 600) << h.lines[3].toStdString();
+    EXPECT_EQ(h.lines[4], QString::number(size));
+    EXPECT_EQ(h.lines.mid(5), (QStringList{"missing false", "frame 3", "frame 4"}));
+    // Started at the second frame: silence before it, the tone after.
+    const auto rms = [&h](qint64 from, qint64 to) {
+        double sum = 0;
+        for (qint64 i = from; i < to; ++i)
+            sum += double(h.pcm.samples[size_t(2 * i)]) * h.pcm.samples[size_t(2 * i)];
+        return std::sqrt(sum / double(to - from));
+    };
+    EXPECT_EQ(rms(0, kFramePeriod), 0);
+    EXPECT_GT(rms(2 * kFramePeriod, 3 * kFramePeriod), 1500);   // ffmpeg's sine peaks at 1/8 of full scale
 }
 
 } // namespace
