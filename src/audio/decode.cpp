@@ -1,5 +1,7 @@
 #include "audio/decode.h"
 
+#include "swf/sound_events.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -298,14 +300,7 @@ std::vector<int16_t> DecodeSource(int format, int rate, int channels, bool is16B
 
 int SourceRate(int format, int rateCode)
 {
-    switch (format) {
-    case kNellymoser16k:
-    case kSpeex: return 16000;
-    case kNellymoser8k: return 8000;
-    default: break;
-    }
-    static constexpr int kRates[] = {5512, 11025, 22050, 44100};
-    return kRates[std::clamp(rateCode, 0, 3)];
+    return swf::SoundSampleRate(format, rateCode);
 }
 
 Pcm DecodePackets(int format, int rateCode, bool is16Bit, bool stereo, const std::vector<QByteArray>& packets,
@@ -357,6 +352,33 @@ DecodedStream DecodeStream(const swf::SoundStream& stream)
         packets.push_back(stream.format == kMp3 ? b.mid(4) : b);
     out.pcm = DecodePackets(stream.format, stream.rate, stream.is16Bit, stream.stereo, packets, &out.blockStart);
     return out;
+}
+
+Pcm DecodeMp3File(const QByteArray& file)
+{
+    const auto byte = [&file](qsizetype i) { return i < file.size() ? uint8_t(file[i]) : uint8_t(0); };
+    // An ID3v2 tag comes first: its size is four 7-bit bytes, and a footer
+    // adds ten more.
+    qsizetype at = 0;
+    if (file.startsWith("ID3") && file.size() >= 10) {
+        const qsizetype size = (qsizetype(byte(6) & 0x7f) << 21) | (qsizetype(byte(7) & 0x7f) << 14) |
+                               (qsizetype(byte(8) & 0x7f) << 7) | qsizetype(byte(9) & 0x7f);
+        at = 10 + size + ((byte(5) & 0x10) ? 10 : 0);
+    }
+    // The first frame header gives the rate and the channels.
+    static constexpr int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    for (; at + 4 <= file.size(); ++at) {
+        const uint8_t b1 = byte(at + 1), b2 = byte(at + 2);
+        const int version = (b1 >> 3) & 3, layer = (b1 >> 1) & 3, bitrate = b2 >> 4, rateIndex = (b2 >> 2) & 3;
+        if (byte(at) != 0xff || (b1 & 0xe0) != 0xe0 || version == 1 || layer == 0 || bitrate == 0 || bitrate == 15 ||
+            rateIndex == 3)
+            continue;
+        const int rate = kRates[version][rateIndex];
+        const int channels = (byte(at + 3) >> 6) == 3 ? 1 : 2;
+        const std::vector<int16_t> source = DecodeSource(kMp3, rate, channels, true, {file.mid(at)}, nullptr);
+        return ToOutput(source, channels, rate);
+    }
+    return {};
 }
 
 } // namespace plovex::audio

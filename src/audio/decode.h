@@ -45,6 +45,11 @@ struct DecodedStream {
 };
 DecodedStream DecodeStream(const swf::SoundStream& stream);
 
+// An MP3 file as a script loads it (Sound.loadSound): ID3 tags are
+// skipped, the rate and channels are the first frame's. Nothing when no
+// frame is found.
+Pcm DecodeMp3File(const QByteArray& file);
+
 // The raw decoder under both: one or more packets of the format's own
 // framing (each stream block is one packet). packetStart, when given,
 // receives the output frame at which each packet's sound begins.

@@ -1,6 +1,9 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
 
 namespace plovex::audio {
 
@@ -12,23 +15,37 @@ void SoundCache::setMovie(std::shared_ptr<const swf::Movie> movie)
     movie_ = std::move(movie);
     sounds_.clear();
     streams_.clear();
+    loaded_.clear();
+}
+
+void SoundCache::addLoaded(int soundId, std::shared_ptr<const QByteArray> mp3File)
+{
+    std::lock_guard lock(mutex_);
+    sounds_.erase(soundId);
+    if (mp3File)
+        loaded_[soundId] = std::move(mp3File);
+    else
+        loaded_.erase(soundId);
 }
 
 std::shared_ptr<const Pcm> SoundCache::sound(int soundId)
 {
     std::shared_ptr<const swf::Movie> movie;
+    std::shared_ptr<const QByteArray> file;
     {
         std::lock_guard lock(mutex_);
         if (const auto it = sounds_.find(soundId); it != sounds_.end())
             return it->second;
         movie = movie_;
+        if (const auto it = loaded_.find(soundId); it != loaded_.end())
+            file = it->second;
     }
-    const auto* character = movie ? movie->get<swf::SoundCharacter>(soundId) : nullptr;
-    if (!character)
+    const auto* character = movie && !file ? movie->get<swf::SoundCharacter>(soundId) : nullptr;
+    if (!character && !file)
         return nullptr;
     // Decoded outside the lock; a sound decoded twice at once keeps the
     // first result.
-    auto pcm = std::make_shared<const Pcm>(DecodeSound(*character));
+    auto pcm = std::make_shared<const Pcm>(file ? DecodeMp3File(*file) : DecodeSound(*character));
     std::lock_guard lock(mutex_);
     if (movie != movie_)
         return pcm;
@@ -58,6 +75,9 @@ std::shared_ptr<const DecodedStream> SoundCache::stream(int streamIndex)
 void Mixer::setMovie(std::shared_ptr<const swf::Movie> movie)
 {
     voices_.clear();
+    transforms_.clear();
+    global_ = swf::SoundTransform();
+    finished_.clear();
     cache_.setMovie(std::move(movie));
 }
 
@@ -70,30 +90,112 @@ void Mixer::startSound(const swf::SoundStart& start)
     startDecoded(start.soundId, start.info, start.info.syncStop ? nullptr : cache_.sound(start.soundId));
 }
 
-void Mixer::startDecoded(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm)
+void Mixer::startTimelineSound(const swf::TimelineId& timeline, const swf::SoundStart& start)
+{
+    if (start.soundId == 0)
+        return;
+    startDecoded(start.soundId, start.info, start.info.syncStop ? nullptr : cache_.sound(start.soundId), timeline);
+}
+
+void Mixer::startDecoded(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm,
+                         const std::optional<swf::TimelineId>& owner)
+{
+    addVoice(soundId, info, std::move(pcm), owner);
+}
+
+Mixer::Voice* Mixer::addVoice(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm,
+                              const std::optional<swf::TimelineId>& owner)
 {
     const auto isSound = [soundId](const Voice& v) { return !v.stream && v.soundId == soundId; };
     if (info.syncStop) {
         std::erase_if(voices_, isSound);
-        return;
+        return nullptr;
     }
     if (!pcm || pcm->frames() == 0)
-        return;
+        return nullptr;
     if (info.syncNoMultiple && std::any_of(voices_.begin(), voices_.end(), isSound))
-        return;
+        return nullptr;
     Voice v;
     v.soundId = soundId;
     v.pcm = std::move(pcm);
+    v.owner = owner;
     // In and out points count 44.1 kHz samples, as the envelope does.
     const qint64 frames = v.pcm->frames();
     v.begin = std::min<qint64>(info.inPoint.value_or(0), frames);
     v.end = info.outPoint ? std::clamp<qint64>(*info.outPoint, v.begin, frames) : frames;
     if (v.end <= v.begin)
-        return;
+        return nullptr;
     v.pos = v.begin;
     v.loopsLeft = std::max(1, info.loops.value_or(1));
     v.envelope = info.envelope;
     voices_.push_back(std::move(v));
+    return &voices_.back();
+}
+
+quint64 Mixer::startScriptSound(const swf::ScriptSound& sound)
+{
+    return startScriptDecoded(sound, cache_.sound(sound.soundId));
+}
+
+quint64 Mixer::startScriptDecoded(const swf::ScriptSound& sound, std::shared_ptr<const Pcm> pcm)
+{
+    swf::SoundInfo info;
+    if (sound.inPoint > 0)
+        info.inPoint = quint32(std::min<qint64>(sound.inPoint, std::numeric_limits<quint32>::max()));
+    info.loops = std::max(1, sound.loops);
+    Voice* v = addVoice(sound.soundId, info, std::move(pcm), sound.owner);
+    if (!v)
+        return 0;
+    v->handle = ++lastHandle_;
+    return v->handle;
+}
+
+void Mixer::stopOwnerSounds(const swf::TimelineId& owner)
+{
+    std::erase_if(voices_, [&owner](const Voice& v) { return !v.stream && v.owner == owner; });
+}
+
+void Mixer::setSoundTransform(const std::optional<swf::TimelineId>& owner, const swf::SoundTransform& transform)
+{
+    if (!owner)
+        global_ = transform;
+    else if (transform == swf::SoundTransform())
+        transforms_.erase(*owner);
+    else
+        transforms_[*owner] = transform;
+}
+
+qint64 Mixer::soundPosition(quint64 handle)
+{
+    for (const Voice& v : voices_)
+        if (handle != 0 && v.handle == handle)
+            return v.pos;
+    return -1;
+}
+
+std::vector<quint64> Mixer::takeFinishedSounds()
+{
+    return std::exchange(finished_, {});
+}
+
+void Mixer::addLoadedSound(int soundId, std::shared_ptr<const QByteArray> mp3File)
+{
+    cache_.addLoaded(soundId, std::move(mp3File));
+}
+
+qint64 Mixer::soundLength(int soundId)
+{
+    const auto pcm = cache_.sound(soundId);
+    return pcm && pcm->frames() > 0 ? pcm->frames() : -1;
+}
+
+swf::SoundTransform Mixer::transformOf(const Voice& v) const
+{
+    swf::SoundTransform t;
+    if (v.owner)
+        if (const auto it = transforms_.find(*v.owner); it != transforms_.end())
+            t = it->second;
+    return t.within(global_);
 }
 
 void Mixer::streamBlock(const swf::TimelineId& timeline, int stream, int block)
@@ -125,6 +227,7 @@ void Mixer::streamDecoded(const swf::TimelineId& timeline, int stream, int block
     v.stream = decoded;
     v.pcm = std::shared_ptr<const Pcm>(decoded, &decoded->pcm);
     v.timeline = timeline;
+    v.owner = timeline;
     v.streamIndex = stream;
     v.begin = 0;
     v.end = decoded->pcm.frames();
@@ -166,24 +269,62 @@ int EnvelopeLevel(const std::vector<swf::SoundEnvelopePoint>& env, qint64 t, boo
 
 } // namespace
 
+namespace {
+
+// A transform's gains as factors of the samples.
+struct Gains {
+    double ll = 1, lr = 0, rl = 0, rr = 1;
+    explicit Gains(const swf::SoundTransform& t)
+    {
+        const double volume = double(t.volume) / swf::SoundTransform::kFull;
+        const auto gain = [volume](int g) { return double(g) / swf::SoundTransform::kFull * volume; };
+        ll = gain(t.leftToLeft);
+        lr = gain(t.leftToRight);
+        rl = gain(t.rightToLeft);
+        rr = gain(t.rightToRight);
+    }
+};
+
+// A mixed sample kept within what the sum of many voices can hold.
+int32_t Bounded(double v)
+{
+    constexpr double kLimit = 1 << 24;
+    return int32_t(std::llround(std::clamp(v, -kLimit, kLimit)));
+}
+
+} // namespace
+
 void Mixer::mix(int16_t* out, qint64 frames)
 {
     std::vector<int32_t> acc(size_t(frames) * 2, 0);
     for (Voice& v : voices_) {
         const int16_t* src = v.pcm->samples.data();
+        const swf::SoundTransform transform = transformOf(v);
+        const bool plain = transform == swf::SoundTransform();
+        const Gains g(transform);
         qint64 i = 0;
         while (i < frames && v.loopsLeft > 0) {
             const qint64 n = std::min(frames - i, v.end - v.pos);
-            if (v.envelope.empty()) {
+            if (v.envelope.empty() && plain) {
                 for (qint64 k = 0; k < n; ++k) {
                     acc[size_t(2 * (i + k))] += src[2 * (v.pos + k)];
                     acc[size_t(2 * (i + k) + 1)] += src[2 * (v.pos + k) + 1];
                 }
             } else {
                 for (qint64 k = 0; k < n; ++k) {
-                    const qint64 t = v.elapsed + k;
-                    acc[size_t(2 * (i + k))] += int32_t((qint64(src[2 * (v.pos + k)]) * EnvelopeLevel(v.envelope, t, false)) >> 15);
-                    acc[size_t(2 * (i + k) + 1)] += int32_t((qint64(src[2 * (v.pos + k) + 1]) * EnvelopeLevel(v.envelope, t, true)) >> 15);
+                    int32_t l = src[2 * (v.pos + k)], r = src[2 * (v.pos + k) + 1];
+                    if (!v.envelope.empty()) {
+                        const qint64 t = v.elapsed + k;
+                        l = int32_t((qint64(l) * EnvelopeLevel(v.envelope, t, false)) >> 15);
+                        r = int32_t((qint64(r) * EnvelopeLevel(v.envelope, t, true)) >> 15);
+                    }
+                    if (!plain) {
+                        const int32_t tl = Bounded(l * g.ll + r * g.rl), tr = Bounded(l * g.lr + r * g.rr);
+                        l = tl;
+                        r = tr;
+                    }
+                    acc[size_t(2 * (i + k))] += l;
+                    acc[size_t(2 * (i + k) + 1)] += r;
                 }
             }
             i += n;
@@ -194,6 +335,8 @@ void Mixer::mix(int16_t* out, qint64 frames)
                 v.pos = v.begin;
             }
         }
+        if (v.loopsLeft <= 0 && v.handle != 0)
+            finished_.push_back(v.handle);
     }
     std::erase_if(voices_, [](const Voice& v) { return v.loopsLeft <= 0; });
     for (size_t i = 0; i < acc.size(); ++i)

@@ -28,10 +28,14 @@ public:
     // Null when the movie has no such sound (or no such stream).
     std::shared_ptr<const Pcm> sound(int soundId);
     std::shared_ptr<const DecodedStream> stream(int streamIndex);
+    // A sound a script loaded (an MP3 file), heard under `soundId` until
+    // the movie changes.
+    void addLoaded(int soundId, std::shared_ptr<const QByteArray> mp3File);
 
 private:
     std::mutex mutex_;
     std::shared_ptr<const swf::Movie> movie_;
+    std::map<int, std::shared_ptr<const QByteArray>> loaded_;
     std::map<int, std::shared_ptr<const Pcm>> sounds_;
     std::map<int, std::shared_ptr<const DecodedStream>> streams_;
 };
@@ -44,12 +48,23 @@ public:
 
     // swf::AudioEvents
     void startSound(const swf::SoundStart& start) override;
+    void startTimelineSound(const swf::TimelineId& timeline, const swf::SoundStart& start) override;
     void streamBlock(const swf::TimelineId& timeline, int stream, int block) override;
     void stopAll() override;
+    quint64 startScriptSound(const swf::ScriptSound& sound) override;
+    void stopOwnerSounds(const swf::TimelineId& owner) override;
+    void setSoundTransform(const std::optional<swf::TimelineId>& owner, const swf::SoundTransform& transform) override;
+    qint64 soundPosition(quint64 handle) override;
+    std::vector<quint64> takeFinishedSounds() override;
+    // These two use only the cache, which is safe from any thread.
+    void addLoadedSound(int soundId, std::shared_ptr<const QByteArray> mp3File) override;
+    qint64 soundLength(int soundId) override;
 
     // The same with the sound already decoded (the output thread decodes
     // outside its lock and then calls these).
-    void startDecoded(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm);
+    void startDecoded(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm,
+                      const std::optional<swf::TimelineId>& owner = std::nullopt);
+    quint64 startScriptDecoded(const swf::ScriptSound& sound, std::shared_ptr<const Pcm> pcm);
     void streamDecoded(const swf::TimelineId& timeline, int stream, int block, std::shared_ptr<const DecodedStream> decoded);
 
     // Stream sounds stop (a paused movie); event sounds play on.
@@ -81,11 +96,21 @@ private:
         int loopsLeft = 1;
         qint64 elapsed = 0;                            // output frames played (for the envelope)
         std::vector<swf::SoundEnvelopePoint> envelope;
+        std::optional<swf::TimelineId> owner;          // the timeline or clip it belongs to
+        quint64 handle = 0;                            // a script's sound: its instance
     };
     const Voice* streamVoice(const swf::TimelineId& timeline) const;
+    Voice* addVoice(int soundId, const swf::SoundInfo& info, std::shared_ptr<const Pcm> pcm,
+                    const std::optional<swf::TimelineId>& owner);
+    // The transform a voice is heard through.
+    swf::SoundTransform transformOf(const Voice& v) const;
 
     SoundCache cache_;
     std::vector<Voice> voices_;
+    std::map<swf::TimelineId, swf::SoundTransform> transforms_;   // by owner, within the owner's parents'
+    swf::SoundTransform global_;
+    std::vector<quint64> finished_;
+    quint64 lastHandle_ = 0;
 };
 
 } // namespace plovex::audio

@@ -201,6 +201,11 @@ std::optional<int> AudioOutput::rootStreamFrame(const swf::Timeline& root)
 
 void AudioOutput::startSound(const swf::SoundStart& start)
 {
+    startTimelineSound(swf::TimelineId{}, start);
+}
+
+void AudioOutput::startTimelineSound(const swf::TimelineId& timeline, const swf::SoundStart& start)
+{
     // Sounds wait in the mixer while the device opens; without one they
     // are dropped.
     if (shared_->failed || start.soundId == 0)
@@ -208,7 +213,7 @@ void AudioOutput::startSound(const swf::SoundStart& start)
     // Decoded here, outside the lock the output thread mixes under.
     auto pcm = start.info.syncStop ? nullptr : shared_->mixer.cache().sound(start.soundId);
     std::lock_guard lock(shared_->mutex);
-    shared_->mixer.startDecoded(start.soundId, start.info, std::move(pcm));
+    shared_->mixer.startDecoded(start.soundId, start.info, std::move(pcm), timeline);
 }
 
 void AudioOutput::streamBlock(const swf::TimelineId& timeline, int stream, int block)
@@ -218,6 +223,53 @@ void AudioOutput::streamBlock(const swf::TimelineId& timeline, int stream, int b
     auto decoded = shared_->mixer.cache().stream(stream);
     std::lock_guard lock(shared_->mutex);
     shared_->mixer.streamDecoded(timeline, stream, block, std::move(decoded));
+}
+
+quint64 AudioOutput::startScriptSound(const swf::ScriptSound& sound)
+{
+    if (shared_->failed)
+        return 0;
+    auto pcm = shared_->mixer.cache().sound(sound.soundId);
+    std::lock_guard lock(shared_->mutex);
+    return shared_->mixer.startScriptDecoded(sound, std::move(pcm));
+}
+
+void AudioOutput::stopOwnerSounds(const swf::TimelineId& owner)
+{
+    std::lock_guard lock(shared_->mutex);
+    shared_->mixer.stopOwnerSounds(owner);
+}
+
+void AudioOutput::setSoundTransform(const std::optional<swf::TimelineId>& owner, const swf::SoundTransform& transform)
+{
+    std::lock_guard lock(shared_->mutex);
+    shared_->mixer.setSoundTransform(owner, transform);
+}
+
+qint64 AudioOutput::soundPosition(quint64 handle)
+{
+    std::lock_guard lock(shared_->mutex);
+    // What is heard lags what is mixed by the sound queued ahead.
+    const qint64 pos = shared_->mixer.soundPosition(handle);
+    return pos < 0 ? pos : std::max<qint64>(0, pos - shared_->queued);
+}
+
+std::vector<quint64> AudioOutput::takeFinishedSounds()
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->mixer.takeFinishedSounds();
+}
+
+void AudioOutput::addLoadedSound(int soundId, std::shared_ptr<const QByteArray> mp3File)
+{
+    shared_->mixer.cache().addLoaded(soundId, std::move(mp3File));
+}
+
+qint64 AudioOutput::soundLength(int soundId)
+{
+    // Only the sound cache, which has a lock of its own: decoding does not
+    // hold up the output thread.
+    return shared_->mixer.soundLength(soundId);
 }
 
 bool AudioOutput::deviceOpen() const

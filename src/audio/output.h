@@ -44,8 +44,16 @@ public:
     void stopStreams() override;
     std::optional<int> rootStreamFrame(const swf::Timeline& root) override;
     void startSound(const swf::SoundStart& start) override;
+    void startTimelineSound(const swf::TimelineId& timeline, const swf::SoundStart& start) override;
     void streamBlock(const swf::TimelineId& timeline, int stream, int block) override;
     void stopAll() override;
+    quint64 startScriptSound(const swf::ScriptSound& sound) override;
+    void stopOwnerSounds(const swf::TimelineId& owner) override;
+    void setSoundTransform(const std::optional<swf::TimelineId>& owner, const swf::SoundTransform& transform) override;
+    qint64 soundPosition(quint64 handle) override;
+    std::vector<quint64> takeFinishedSounds() override;
+    void addLoadedSound(int soundId, std::shared_ptr<const QByteArray> mp3File) override;
+    qint64 soundLength(int soundId) override;
 
     // True while a device takes the sound.
     bool deviceOpen() const;

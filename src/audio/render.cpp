@@ -21,8 +21,9 @@ int FramesToAdvance(std::optional<int> streamFrame, int currentFrame)
     return std::max(0, *streamFrame - currentFrame);
 }
 
-MovieAudioRenderer::MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie)
-    : movie_(movie), player_([&] { mixer_.setMovie(movie); return movie; }(), &mixer_),
+MovieAudioRenderer::MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie,
+                                       const swf::MovieRuntimeFactory& scripts)
+    : movie_(movie), player_([&] { mixer_.setMovie(movie); return movie; }(), scripts, &mixer_),
       framePeriod_(kOutputRate / PlayedFrameRate(movie->info.frameRate)), nextTick_(std::llround(framePeriod_))
 {
 }
@@ -64,13 +65,14 @@ bool MovieHasSound(const swf::Movie& movie)
                        [](const auto& entry) { return entry.second && entry.second->kind() == swf::CharacterKind::Sound; });
 }
 
-Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames)
+Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames,
+                     const swf::MovieRuntimeFactory& scripts)
 {
     Pcm out;
     out.samples.assign(size_t(std::max<qint64>(0, outputFrames)) * kOutputChannels, 0);
     if (!movie || !movie->info.valid || outputFrames <= 0)
         return out;
-    MovieAudioRenderer renderer(movie);
+    MovieAudioRenderer renderer(movie, scripts);
     renderer.render(out.samples.data(), outputFrames);
     return out;
 }

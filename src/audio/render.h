@@ -24,9 +24,12 @@ int FramesToAdvance(std::optional<int> streamFrame, int currentFrame);
 // The mixed track, piece by piece: the movie plays from its first frame at
 // its own rate, looping at its end, its root timeline following its stream
 // sound as the player's does. Successive calls continue the one track.
+// With `scripts` (a headless factory, whose clock moves one frame interval
+// a frame) the movie's scripts run, and the sounds they start are heard.
 class MovieAudioRenderer {
 public:
-    explicit MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie);
+    explicit MovieAudioRenderer(const std::shared_ptr<const swf::Movie>& movie,
+                                const swf::MovieRuntimeFactory& scripts = {});
     MovieAudioRenderer(const MovieAudioRenderer&) = delete;
     MovieAudioRenderer& operator=(const MovieAudioRenderer&) = delete;
 
@@ -48,8 +51,10 @@ bool MovieHasSound(const swf::Movie& movie);
 
 // The mixed track of `outputFrames` frames at 44.1 kHz: the movie plays
 // from its first frame at its own rate, looping at its end, its root
-// timeline following its stream sound as the player's does.
-Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames);
+// timeline following its stream sound as the player's does (scripts as
+// MovieAudioRenderer runs them).
+Pcm RenderMovieAudio(const std::shared_ptr<const swf::Movie>& movie, qint64 outputFrames,
+                     const swf::MovieRuntimeFactory& scripts = {});
 
 // A 44.1 kHz 16-bit stereo RIFF WAVE file of the samples.
 QByteArray WavFile(const Pcm& pcm);

@@ -4,6 +4,7 @@
 #include "avm1/focus.h"
 #include "avm1/globals/globals.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -92,6 +93,7 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
         if (audio_)
             audio_->stopAll();
     };
+    rt_->audio = audio_;
     rt_->clipObject(root_.get());
     enterFrame(root_.get(), 0);
     runQueue();
@@ -145,8 +147,8 @@ void ScriptedMovie::enterFrame(DisplayObject* clip, int frame, bool queueActions
         queueFrameActions(clip, frame);
     clip->frame = frame;
     if (audio_) {
-        const swf::TimelineId id = clip == root_.get() ? swf::TimelineId{} : swf::TimelineId{clip->characterId, clip->serial};
-        swf::PlayFrameSounds(*tl, id, frame, *audio_);
+        rt_->syncSoundTransform(clip, false);
+        swf::PlayFrameSounds(*tl, rt_->timelineIdOf(clip), frame, *audio_);
     }
     applyTags(clip, frame);
 }
@@ -424,6 +426,7 @@ void ScriptedMovie::advance()
 {
     if (options_.virtualClock && movie_->info.frameRate > 0)
         rt_->virtualMs += 1000.0 / movie_->info.frameRate;
+    soundsCompleted();
     std::vector<DisplayPtr> order;
     collectExecutionOrder(root_, order);
     for (const DisplayPtr& c : order) {
@@ -454,6 +457,45 @@ void ScriptedMovie::advance()
         d->matrix.ty = std::round(p.y() + (rt_->dragLockCenter ? 0 : rt_->dragOffsetY * 20));
     }
     rt_->collectGarbage();
+}
+
+void ScriptedMovie::soundsCompleted()
+{
+    if (!audio_ || rt_->playingSounds.empty())
+        return;
+    // Sound objects whose sounds were stopped are let go.
+    const std::vector<quint64> ended = audio_->takeFinishedSounds();
+    for (auto it = rt_->playingSounds.begin(); it != rt_->playingSounds.end();) {
+        if (std::find(ended.begin(), ended.end(), it->first) == ended.end() && audio_->soundPosition(it->first) < 0)
+            it = rt_->playingSounds.erase(it);
+        else
+            ++it;
+    }
+    // Each Sound object whose sound came to its end hears onSoundComplete,
+    // in the order the sounds ended.
+    for (quint64 handle : ended) {
+        const auto it = rt_->playingSounds.find(handle);
+        if (it == rt_->playingSounds.end())
+            continue;
+        Object* sound = it->second;
+        rt_->playingSounds.erase(it);
+        if (rt_->aborted)
+            continue;
+        ClipObject* rootObj = rt_->clipObject(root_.get());
+        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
+        Activation a(*rt_, rt_->version(), globalScope, sound, rootObj);
+        rt_->deadlineMs = QDateTime::currentMSecsSinceEpoch() + rt_->timeLimitMs;
+        try {
+            rt_->callMethod(a, sound, QStringLiteral("onSoundComplete"), {});
+        } catch (ScriptThrow& t) {
+            if (rt_->traceOutput)
+                rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
+        } catch (ScriptAbort& e) {
+            if (rt_->warningOutput && !e.reason.isEmpty())
+                rt_->warningOutput(e.reason);
+        }
+        rt_->deadlineMs = 0;
+    }
 }
 
 void ScriptedMovie::gotoFrame(int frame)

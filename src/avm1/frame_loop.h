@@ -76,6 +76,8 @@ private:
     void runInitActions(const swf::Frame& frame);
     void queueClipEvent(const swf::DisplayPtr& o, quint32 event, const char* method, int keyCode = 0);
     void runQueue();
+    // Calls onSoundComplete on the Sound objects whose sounds ended.
+    void soundsCompleted();
     void collectExecutionOrder(const swf::DisplayPtr& o, std::vector<swf::DisplayPtr>& out);
     swf::DisplayPtr ptrOf(swf::DisplayObject* o) const;
     bool isSprite(const swf::DisplayObject* o) const;   // the root, a sprite or a script-made clip

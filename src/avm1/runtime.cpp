@@ -3,7 +3,10 @@
 #include "avm1/clip.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QUrl>
 #include <cmath>
+#include <limits>
 
 namespace plovex::avm1 {
 
@@ -453,6 +456,8 @@ void Runtime::markRoots(Gc& gc)
     }
     for (Object* o : extraRoots)
         gc.mark(o);
+    for (const auto& [handle, o] : playingSounds)
+        gc.mark(o);
     if (root_)
         markTree(gc, root_);
 }
@@ -473,6 +478,79 @@ void Runtime::collectGarbage()
     heap_.resize(kept);
     liveAfterGc_ = kept;
     allocatedSinceGc_ = 0;
+}
+
+// --- Sound and loads -----------------------------------------------------------------
+
+swf::TimelineId Runtime::timelineIdOf(const swf::DisplayObject* clip) const
+{
+    if (!clip || clip == root_)
+        return swf::TimelineId{};
+    return swf::TimelineId{clip->characterId, clip->serial};
+}
+
+void Runtime::syncSoundTransform(swf::DisplayObject* clip, bool subtree)
+{
+    if (!audio || !clip || clipSoundTransforms.empty())
+        return;
+    swf::SoundTransform t;
+    for (const swf::DisplayObject* d = clip; d; d = d->parent)
+        if (const auto it = clipSoundTransforms.find(timelineIdOf(d)); it != clipSoundTransforms.end())
+            t = t.within(it->second);
+    // Only a change is told (the sound engine may take a lock for it).
+    const swf::TimelineId id = timelineIdOf(clip);
+    const auto sent = soundTransformsSent_.find(id);
+    if (sent == soundTransformsSent_.end() ? t != swf::SoundTransform() : sent->second != t) {
+        audio->setSoundTransform(id, t);
+        soundTransformsSent_[id] = t;
+    }
+    if (!subtree)
+        return;
+    for (const swf::DisplayPtr& c : clip->children)
+        if (c->characterId == 0 || movie_->get<swf::SpriteCharacter>(c->characterId))
+            syncSoundTransform(c.get(), true);
+}
+
+int Runtime::exportedCharacter(const QString& name) const
+{
+    const auto& ex = movie_->exports;
+    if (const auto it = ex.find(name); it != ex.end())
+        return it->second;
+    for (const auto& [n, id] : ex)
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            return id;
+    return 0;
+}
+
+QString Runtime::localFileOf(const QString& url) const
+{
+    const QUrl u(url);
+    if (u.isLocalFile())
+        return u.toLocalFile();
+    // A relative path, or a Windows path with its drive letter.
+    if (!movieFolder.isEmpty() &&
+        (u.scheme().isEmpty() || (u.scheme().size() == 1 && url.size() > 2 && url[2] == QLatin1Char('\\'))))
+        return QDir(movieFolder).filePath(url.section(QLatin1Char('?'), 0, 0));
+    return QString();
+}
+
+void Runtime::deliverLater(Object* target, NativeFunction arrival)
+{
+    // Loads use negative timer ids, rising so they arrive in the order
+    // asked, and leave the ids scripts see as they were.
+    int id = std::numeric_limits<int>::min() + 1;
+    auto it = timers.lower_bound(0);
+    if (it != timers.begin() && std::prev(it)->first < -1)
+        id = std::prev(it)->first + 1;
+    if (timers.count(id))
+        return;
+    Timer t;
+    t.id = id;
+    t.callback = newNative(std::move(arrival));
+    t.thisValue = Value(target);
+    t.repeat = false;
+    t.next = nowMs();
+    timers[id] = t;
 }
 
 } // namespace plovex::avm1

@@ -6,6 +6,7 @@
 
 #include "avm1/object.h"
 #include "swf/display.h"
+#include "swf/sound_events.h"
 
 #include <deque>
 #include <functional>
@@ -175,6 +176,33 @@ public:
     // Moves the keyboard focus (null: nowhere), with the focus events.
     std::function<void(swf::DisplayObject*)> setFocus;
 
+    // --- Sound ---
+    swf::AudioEvents* audio = nullptr;   // where sounds go; null: nothing is heard
+    // The timeline id the frame loop gives a clip's sounds.
+    swf::TimelineId timelineIdOf(const swf::DisplayObject* clip) const;
+    // Sound transforms scripts set on clips (Sound objects of a clip), and
+    // the global one (Sound objects of no clip).
+    std::map<swf::TimelineId, swf::SoundTransform> clipSoundTransforms;
+    swf::SoundTransform globalSoundTransform;
+    // Tells the sound engine the transform the sounds of `clip` are heard
+    // through (its own within its parents'), and with `subtree` those of
+    // the clips inside it; only what changed is told.
+    void syncSoundTransform(swf::DisplayObject* clip, bool subtree);
+    // Sound objects whose sounds play, by instance: kept alive until their
+    // sound ends (onSoundComplete) or stops.
+    std::map<quint64, Object*> playingSounds;
+    int lastLoadedSoundId = 0;           // Sound.loadSound's sounds count down from -1
+    // A character exported under `name` (ExportAssets), the exact name
+    // first, then the name in any case; 0 when none is.
+    int exportedCharacter(const QString& name) const;
+    // The local file a load's address names: an absolute file address, or a
+    // path relative to the movie's folder. Empty for anything else (the
+    // player reaches no network).
+    QString localFileOf(const QString& url) const;
+    // Runs `arrival` (with `target` as this) at the next timers' turn, as
+    // loads arrive, in the order they were asked for.
+    void deliverLater(Object* target, NativeFunction arrival);
+
     // --- Time ---
     double nowMs() const;
     TimeSource timeSource = TimeSource::Wall;
@@ -217,6 +245,7 @@ private:
     swf::DisplayObject* root_;
     int version_;
     std::vector<std::unique_ptr<Object>> heap_;
+    std::map<swf::TimelineId, swf::SoundTransform> soundTransformsSent_;
     size_t allocatedSinceGc_ = 0;
     size_t liveAfterGc_ = 0;
     void markRoots(Gc& gc);

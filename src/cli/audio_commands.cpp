@@ -2,6 +2,7 @@
 
 #include "audio/render.h"
 #include "cli/command.h"
+#include "cli/engine_support.h"
 #include "platform/safefile.h"
 #include "swf/movie.h"
 
@@ -50,7 +51,9 @@ int runRenderAudio(const QStringList& args)
     if (length > kMaxSeconds)
         return fail(QStringLiteral("the track may be at most %1 seconds long").arg(kMaxSeconds));
     const qint64 outputFrames = qint64(std::llround(length * audio::kOutputRate));
-    const audio::Pcm track = audio::RenderMovieAudio(movie, outputFrames);
+    // Scripts run as in the other headless commands, so the sounds they
+    // start are in the track, the same on every run.
+    const audio::Pcm track = audio::RenderMovieAudio(movie, outputFrames, headlessScripts(paths[0], {}));
     const QString error = ReplaceFileContents(paths[1], audio::WavFile(track));
     if (!error.isEmpty())
         return fail(QStringLiteral("%1: %2").arg(paths[1], error));

@@ -1,5 +1,6 @@
 // plovex-cli commands on the SWF engine: info, render, trace, bench.
 
+#include "audio/mixer.h"
 #include "capture/image_files.h"
 #include "cli/command.h"
 #include "cli/engine_support.h"
@@ -99,13 +100,16 @@ int runTrace(const QStringList& args)
     const auto movie = loadOrFail(o.movie, error);
     if (!movie)
         return fail(error);
+    // The run is heard too (nothing is played): scripts see their sounds
+    // move on and end as the player would.
+    audio::Mixer sound;
     video::MoviePictures run(movie,
                              headlessScripts(o.movie,
                                              [](const QString& line) {
                                                  std::fputs(line.toUtf8().constData(), stdout);
                                                  std::fputc('\n', stdout);
                                              }),
-                             InputFor(input));
+                             InputFor(input), &sound);
     run.showFrame(frames);
     std::fflush(stdout);
     return 0;

@@ -39,7 +39,7 @@ ExportOutcome ExportMovieVideo(const MovieVideo& job)
     };
     std::unique_ptr<audio::MovieAudioRenderer> sound;
     if (VideoFormatHasSound(job.format) && audio::MovieHasSound(*job.movie)) {
-        sound = std::make_unique<audio::MovieAudioRenderer>(job.movie);
+        sound = std::make_unique<audio::MovieAudioRenderer>(job.movie, job.scripts);
         // The track from the first frame written: frame F is heard from
         // (F - 1) frame intervals on.
         sound->skip(qint64(std::llround((std::max(1, job.from) - 1) * audio::kOutputRate / rate)));

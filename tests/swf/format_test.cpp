@@ -4,9 +4,11 @@
 #include "swf/fixtures.h"
 #include "swf/movie.h"
 #include "swf/player.h"
+#include "swf/sound_events.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 using namespace plovex::swf;
@@ -480,6 +482,49 @@ TEST(Format, ButtonSoundsBelongToTheirButton)
     ASSERT_TRUE(b->sounds[ButtonCharacter::OverUpToOverDown].has_value());
     EXPECT_EQ(b->sounds[ButtonCharacter::OverUpToOverDown]->soundId, 8);
     EXPECT_FALSE(b->sounds[ButtonCharacter::OverDownToOverUp].has_value());
+}
+
+TEST(SoundTransformArithmetic, PanVolumeAndNesting)
+{
+    // setPan as the Flash Player sets it, and getPan as it reports it back
+    // (negative gains count by their size).
+    struct PanCase {
+        int pan, ll, rr, reported;
+    };
+    for (const PanCase& c : std::vector<PanCase>{{0, 100, 100, 0},
+                                                 {50, 50, 100, 50},
+                                                 {-50, 100, 50, -50},
+                                                 {200, -100, 100, 0},
+                                                 {-200, 100, -100, 0},
+                                                 {std::numeric_limits<int>::min(), 100, -2147483548, 2147483448}}) {
+        SoundTransform t;
+        t.leftToRight = t.rightToLeft = 7;
+        t.setPan(c.pan);
+        EXPECT_EQ(t.leftToLeft, c.ll) << c.pan;
+        EXPECT_EQ(t.rightToRight, c.rr) << c.pan;
+        EXPECT_EQ(t.leftToRight + t.rightToLeft, 0) << c.pan;
+        EXPECT_EQ(t.pan(), c.reported) << c.pan;
+    }
+    // A transform heard through another: volumes multiply, the gains
+    // multiply as matrices (out = outer x inner), whole numbers throughout,
+    // 30 bits kept.
+    SoundTransform inner;
+    inner.volume = 50;
+    inner.leftToLeft = 0;
+    inner.rightToLeft = 100;   // the left speaker plays the right channel
+    SoundTransform outer;
+    outer.volume = 30;
+    outer.setPan(-60);         // the right speaker at 40 %
+    const SoundTransform t = inner.within(outer);
+    EXPECT_EQ(t.volume, 15);
+    EXPECT_EQ(t.leftToLeft, 0);
+    EXPECT_EQ(t.rightToLeft, 100);
+    EXPECT_EQ(t.leftToRight, 0);
+    EXPECT_EQ(t.rightToRight, 40);
+    EXPECT_EQ(inner.within(SoundTransform()), inner);
+    SoundTransform negative;
+    negative.volume = -1;
+    EXPECT_EQ(negative.within(SoundTransform()).volume, (1 << 30) - 1);
 }
 
 } // namespace

@@ -160,14 +160,8 @@ void InstallMovieClip(Runtime& rt)
         if (scriptDepth < -16384 || scriptDepth > 2130690044)
             return Value();
         const int depth = scriptDepth + 16384;
-        int character = 0;
-        const auto& ex = rt.movie().exports;
-        auto it = ex.find(id);
-        if (it == ex.end())
-            for (auto i = ex.begin(); i != ex.end(); ++i)
-                if (i->first.compare(id, Qt::CaseInsensitive) == 0) { it = i; break; }
-        if (it == ex.end()) return Value();
-        character = it->second;
+        const int character = rt.exportedCharacter(id);
+        if (character == 0) return Value();
         swf::DisplayObject* c = rt.attachChild(d, character, name, depth);
         if (!c) return Value();
         if (auto* init = Arg(args, 3).asObject()) {

@@ -1,8 +1,6 @@
 #include "avm1/globals/globals.h"
 
-#include <QDir>
 #include <QFile>
-#include <QUrl>
 
 #include <limits>
 #include <optional>
@@ -361,17 +359,12 @@ void Parse(Activation& a, Xml& x, XmlNode* doc, const QString& s)
     doc->syncArray();
 }
 
-// The text a load delivers: a file next to the movie, or nothing (the
-// player has no network here).
+// The text a load delivers: a local file, or nothing (the player has no
+// network here).
 Value LoadText(Runtime& rt, const QString& url, double& bytes)
 {
-    QString path;
-    const QUrl u(url);
-    if (u.isLocalFile())
-        path = u.toLocalFile();
-    else if (u.scheme().isEmpty() || (u.scheme().size() == 1 && url.size() > 2 && url[2] == QLatin1Char('\\')))
-        path = QDir(rt.movieFolder).filePath(url.section(QLatin1Char('?'), 0, 0));
-    if (path.isEmpty() || (rt.movieFolder.isEmpty() && !u.isLocalFile()))
+    const QString path = rt.localFileOf(url);
+    if (path.isEmpty())
         return Value();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > Runtime::kMaxStringLength)
@@ -385,18 +378,8 @@ Value LoadText(Runtime& rt, const QString& url, double& bytes)
 
 void DeliverLater(Runtime& rt, Object* target, const Value& data, double bytes)
 {
-    // Loads use negative timer ids, rising so they arrive in the order
-    // asked, and leave the ids scripts see as they were.
-    int id = std::numeric_limits<int>::min() + 1;
-    auto it = rt.timers.lower_bound(0);
-    if (it != rt.timers.begin() && std::prev(it)->first < -1)
-        id = std::prev(it)->first + 1;
-    if (rt.timers.count(id))
-        return;
     // On arrival the byte counts are set, then onData has the text.
-    Runtime::Timer t;
-    t.id = id;
-    t.callback = rt.newNative([target, data, bytes](Activation& a, Object*, Args&) -> Value {
+    rt.deliverLater(target, [target, data, bytes](Activation& a, Object*, Args&) -> Value {
         if (data.isString()) {
             target->define(QStringLiteral("_bytesLoaded"), Value(bytes), kDontEnum);
             target->define(QStringLiteral("_bytesTotal"), Value(bytes), kDontEnum);
@@ -404,10 +387,6 @@ void DeliverLater(Runtime& rt, Object* target, const Value& data, double bytes)
         a.rt.callMethod(a, target, QStringLiteral("onData"), {data});
         return Value();
     });
-    t.thisValue = Value(target);
-    t.repeat = false;
-    t.next = rt.nowMs();
-    rt.timers[id] = t;
 }
 
 } // namespace
