@@ -144,6 +144,8 @@ QRectF LocalBounds(const swf::Movie& movie, const DisplayObject& d)
         default: break;
         }
     }
+    if (!c && d.textState)
+        r = QRectF(0, 0, std::max(0.0, d.textState->width), std::max(0.0, d.textState->height));
     if (d.drawing && !d.drawing->bounds.isEmpty())
         r = r.isEmpty() ? d.drawing->bounds : r.united(d.drawing->bounds);
     for (const swf::DisplayPtr& ch : d.children) {
@@ -191,6 +193,8 @@ QString ClipObject::typeName() const
     if (!d)
         return QStringLiteral("movieclip");
     const auto k = kindOf(rt.movie(), d.get());
+    if (d->textState && !rt.movie().character(d->characterId))
+        return QStringLiteral("object");   // a text field made by a script
     return k == swf::CharacterKind::Sprite ? QStringLiteral("movieclip") : QStringLiteral("object");
 }
 
@@ -294,6 +298,9 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
         if (nameEq(name, "_alpha")) { const double n = num(); if (std::isfinite(n)) d->colorTransform.am = n / 100; return; }
         if (nameEq(name, "_visible")) { d->visible = rt.toBool(v, a.version); return; }
         if (nameEq(name, "_name")) { d->name = rt.toString(a, v); return; }
+        if ((nameEq(name, "_width") || nameEq(name, "_height")) &&
+            (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText) && TextFieldSet(a, this, d, name, v))
+            return;
         if (nameEq(name, "_width") || nameEq(name, "_height")) {
             const double n = num();
             const QRectF b = LocalBounds(rt.movie(), *d);

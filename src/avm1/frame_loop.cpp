@@ -432,6 +432,7 @@ void ScriptedMovie::advance()
     }
     runQueue();
     rt_->runTimers();
+    SyncBoundTextFields(*rt_, root_.get());
     // Dragged clips follow the pointer.
     if (auto d = rt_->dragged.lock(); d && d->parent) {
         bool ok = false;
@@ -743,11 +744,8 @@ void ScriptedMovie::key(bool down, int keyCode, int ascii)
                         queue_.push_back(Queued{ptrOf(c->parent), act.code, QString(), {}, -1});
         }
     }
-    if (down && keyCode == 8)
-        if (swf::TextFieldState* s = focusedText(); s && !s->text.isEmpty()) {
-            s->text.chop(1);
-            syncVariable(rt_->focus);
-        }
+    if (down && (keyCode == 8 || keyCode == 13) && focusedText())
+        TextFieldKey(*rt_, rt_->focus, keyCode);
     broadcast(rt_->keyObject, down ? "onKeyDown" : "onKeyUp");
     runQueue();
     userEvent_ = false;
@@ -762,7 +760,7 @@ DisplayObject* ScriptedMovie::inputFieldAt(double x, double y) const
             if (DisplayObject* h = visit(*it))
                 return h;
         const auto* et = movie_->get<swf::EditTextCharacter>(o->characterId);
-        if (!et || et->readOnly)
+        if (o->textState ? !o->textState->input : (!et || et->readOnly))
             return nullptr;
         const QRectF r = StageTransform(o.get()).mapRect(LocalBounds(*movie_, *o));
         return r.contains(QPointF(x * 20, y * 20)) ? o.get() : nullptr;
@@ -775,38 +773,13 @@ swf::TextFieldState* ScriptedMovie::focusedText()
     DisplayObject* f = rt_->focus;
     if (!f || !onStage(f, root_.get()))
         return nullptr;
-    if (!f->textState) {
-        // The field's state starts from its character's text.
-        ClipObject* obj = rt_->clipObject(f);
-        Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-        Activation a(*rt_, rt_->version(), globalScope, obj, obj);
-        const Value t = obj->get(a, QStringLiteral("text"));
-        obj->set(a, QStringLiteral("text"), t);
-    }
-    return f->textState.get();
+    return &TextFieldStateOf(*rt_, f);
 }
 
 void ScriptedMovie::text(const QString& typed)
 {
-    swf::TextFieldState* s = focusedText();
-    if (!s)
-        return;
-    for (QChar c : typed)
-        if (c.isPrint())
-            s->text += c;
-    syncVariable(rt_->focus);
-}
-
-void ScriptedMovie::syncVariable(DisplayObject* field)
-{
-    // A field bound to a variable keeps the variable in step.
-    const auto* et = movie_->get<swf::EditTextCharacter>(field->characterId);
-    if (!et || et->variableName.isEmpty() || !field->textState || !field->parent)
-        return;
-    ClipObject* owner = rt_->clipObject(field->parent);
-    Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-    Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, owner), owner, owner);
-    SetVariable(a, et->variableName, Value(field->textState->text));
+    if (focusedText())
+        TextFieldType(*rt_, rt_->focus, typed);
 }
 
 Qt::CursorShape ScriptedMovie::cursor() const

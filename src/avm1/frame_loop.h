@@ -82,7 +82,6 @@ private:
     bool handles(swf::DisplayObject* o) const;
     swf::DisplayObject* inputFieldAt(double x, double y) const;
     swf::TextFieldState* focusedText();
-    void syncVariable(swf::DisplayObject* field);
 
     std::shared_ptr<const swf::Movie> movie_;
     swf::DisplayPtr root_;

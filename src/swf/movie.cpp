@@ -804,6 +804,7 @@ void Loader::defineEditText(const Tag& t)
     c->bounds = ReadRect(r);
     const uint8_t f1 = r.u8(), f2 = r.u8();
     const bool hasText = f1 & 0x80, hasColor = f1 & 0x04, hasMaxLength = f1 & 0x02;
+    c->hasColor = hasColor;
     c->hasFont = f1 & 0x01;
     c->wordWrap = f1 & 0x40;
     c->multiline = f1 & 0x20;
@@ -811,19 +812,20 @@ void Loader::defineEditText(const Tag& t)
     c->readOnly = f1 & 0x08;
     const bool hasFontClass = f2 & 0x80, hasLayout = f2 & 0x20;
     c->autoSize = f2 & 0x40;
+    c->noSelect = f2 & 0x10;
     c->border = f2 & 0x08;
     c->html = f2 & 0x02;
     c->useOutlines = f2 & 0x01;
     if (c->hasFont)
         c->fontId = r.u16();
     if (hasFontClass)
-        r.string();
+        c->fontClass = r.string();
     if (c->hasFont || hasFontClass)
         c->fontHeight = r.u16();
     if (hasColor)
         c->color = ReadRgba(r);
     if (hasMaxLength)
-        r.u16();
+        c->maxLength = r.u16();
     if (hasLayout) {
         c->align = r.u8();
         c->leftMargin = r.u16();
