@@ -324,10 +324,14 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
             nameEq(name, "_soundbuftime"))
             return;
     }
-    if (d && (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText))
-        if (TextFieldSet(a, this, d, name, v))
-            return;
+    // Text field properties are set through setSpecial, after watchers.
     Object::set(a, name, v);
+}
+
+bool ClipObject::setSpecial(Activation& a, const QString& name, const Value& v)
+{
+    DisplayObject* d = display();
+    return d && (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText) && TextFieldSet(a, this, d, name, v);
 }
 
 bool ClipObject::hasProperty(Activation& a, const QString& name)

@@ -22,6 +22,7 @@ public:
     Value get(Activation& a, const QString& name) override;
     void set(Activation& a, const QString& name, const Value& v) override;
     bool hasProperty(Activation& a, const QString& name) override;
+    bool setSpecial(Activation& a, const QString& name, const Value& v) override;
     std::vector<QString> enumerate(Activation& a) override;
     void trace(Gc& gc) override;
 

@@ -408,6 +408,7 @@ private:
     }
     std::unordered_map<int, FontCharacter*> fonts;
     std::unordered_map<int, ButtonCharacter*> buttons;
+    std::unordered_map<int, EditTextCharacter*> editTexts;
 
     // Returns false when the id was taken: the first definition of an id
     // wins, as in the Flash Player, and the new one is dropped.
@@ -425,6 +426,7 @@ private:
     void defineFontInfo(const Tag& t);
     void defineText(const Tag& t);
     void defineEditText(const Tag& t);
+    void textSettings(const Tag& t);
     void defineButton(const Tag& t);
     void defineVideo(const Tag& t);
     void videoFrame(const Tag& t);
@@ -836,7 +838,25 @@ void Loader::defineEditText(const Tag& t)
     c->variableName = r.string();
     if (hasText)
         c->text = r.string();
-    define(id, c);
+    EditTextCharacter* raw = c.get();
+    if (define(id, c))
+        editTexts[id] = raw;
+}
+
+// CSMTextSettings: how a field's text is anti-aliased and fitted to pixels.
+void Loader::textSettings(const Tag& t)
+{
+    Reader r(t.data);
+    const int id = r.u16();
+    const uint8_t flags = r.u8();
+    const float thickness = r.f32(), sharpness = r.f32();
+    const auto it = editTexts.find(id);
+    if (r.failed() || it == editTexts.end())
+        return;
+    it->second->advancedAntiAlias = (flags >> 6) == 1;
+    it->second->gridFit = (flags >> 3) & 7;
+    it->second->thickness = thickness;
+    it->second->sharpness = sharpness;
 }
 
 void Loader::defineButton(const Tag& t)
@@ -1105,6 +1125,9 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             break;
         case kDefineEditText:
             if (nesting == 0) defineEditText(t);
+            break;
+        case kCsmTextSettings:
+            if (nesting == 0) textSettings(t);
             break;
         case kDefineButton:
         case kDefineButton2:

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace plovex::swf {
@@ -700,10 +701,14 @@ FormattedText FormattedText::FromHtml(const QString& html, const SpanFormat& bas
                         f.size = std::clamp(size, 1.0, 127.0);
                     }
                 }
-                if (auto v = tag.attribute("color"); v && v->startsWith(u'#') && v->size() >= 7) {
+                if (auto v = tag.attribute("color"); v && v->startsWith(u'#')) {
+                    // The hex digits after '#', of any count; the last six count.
+                    qsizetype end = 1;
+                    while (end < v->size() && isxdigit(v->at(end).toLatin1()))
+                        ++end;
                     bool ok = false;
-                    const uint c = v->mid(1, 6).toUInt(&ok, 16);
-                    if (ok)
+                    const uint c = v->mid(std::max<qsizetype>(1, end - 6), end - std::max<qsizetype>(1, end - 6)).toUInt(&ok, 16);
+                    if (ok && end > 1)
                         f.color = c;
                 }
                 if (auto v = tag.attribute("letterspacing"))

@@ -296,6 +296,11 @@ swf::TextFieldState& TextFieldStateOf(Runtime& rt, swf::DisplayObject* d)
             s->border = c->border;
             s->background = c->border;
             s->variable = c->variableName;
+            s->antiAliasType = c->advancedAntiAlias ? QStringLiteral("advanced") : QStringLiteral("normal");
+            s->gridFitType = c->gridFit == 0 ? QStringLiteral("none") : c->gridFit == 2 ? QStringLiteral("subpixel")
+                                                                                         : QStringLiteral("pixel");
+            s->thickness = c->thickness;
+            s->sharpness = c->sharpness;
             if (c->html)
                 SetHtml(*s, c->text, rt.version());
             else
@@ -481,13 +486,9 @@ bool TextFieldSet(Activation& a, ClipObject*, swf::DisplayObject* d, const QStri
         if (t == QLatin1String("none") || t == QLatin1String("pixel") || t == QLatin1String("subpixel"))
             s.gridFitType = t;
     } else if (is(name, "sharpness") && a.version >= 8) {
-        const double n = rt.toNumber(a, v);
-        if (std::isfinite(n))
-            s.sharpness = std::clamp(n, -400.0, 400.0);
+        s.sharpness = rt.toNumber(a, v);
     } else if (is(name, "thickness") && a.version >= 8) {
-        const double n = rt.toNumber(a, v);
-        if (std::isfinite(n))
-            s.thickness = std::clamp(n, -200.0, 200.0);
+        s.thickness = rt.toNumber(a, v);
     } else if (is(name, "scroll")) {
         const double n = rt.toNumber(a, v);
         if (std::isfinite(n))
