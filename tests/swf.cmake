@@ -10,3 +10,4 @@ plovex_add_test(swf_render_shortcuts_test SOURCES swf/render_shortcuts_test.cpp 
 plovex_add_test(swf_limits_test SOURCES swf/limits_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_video_test SOURCES swf/video_test.cpp LIBS plovex_swf PkgConfig::FFMPEG)
 plovex_add_test(swf_coverage_test SOURCES swf/coverage_test.cpp LIBS plovex_swf)
+plovex_add_test(swf_text_format_test SOURCES swf/text_format_test.cpp LIBS plovex_swf)

@@ -144,6 +144,8 @@ QRectF LocalBounds(const swf::Movie& movie, const DisplayObject& d)
         default: break;
         }
     }
+    if (!c && d.textState)
+        r = QRectF(0, 0, std::max(0.0, d.textState->width), std::max(0.0, d.textState->height));
     if (d.drawing && !d.drawing->bounds.isEmpty())
         r = r.isEmpty() ? d.drawing->bounds : r.united(d.drawing->bounds);
     for (const swf::DisplayPtr& ch : d.children) {
@@ -193,6 +195,8 @@ QString ClipObject::typeName() const
     if (!d)
         return QStringLiteral("movieclip");
     const auto k = kindOf(rt.movie(), d.get());
+    if (d->textState && !rt.movie().character(d->characterId))
+        return QStringLiteral("object");   // a text field made by a script
     return k == swf::CharacterKind::Sprite ? QStringLiteral("movieclip") : QStringLiteral("object");
 }
 
@@ -302,6 +306,9 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
         if (nameEq(name, "_alpha")) { const double n = num(); if (std::isfinite(n)) d->colorTransform.am = n / 100; return; }
         if (nameEq(name, "_visible")) { d->visible = rt.toBool(v, a.version); return; }
         if (nameEq(name, "_name")) { d->name = rt.toString(a, v); return; }
+        if ((nameEq(name, "_width") || nameEq(name, "_height")) &&
+            (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText) && TextFieldSet(a, this, d, name, v))
+            return;
         if (nameEq(name, "_width") || nameEq(name, "_height")) {
             const double n = num();
             if (!std::isfinite(n))
@@ -356,10 +363,14 @@ void ClipObject::set(Activation& a, const QString& name, const Value& v)
             nameEq(name, "_soundbuftime"))
             return;
     }
-    if (d && (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText))
-        if (TextFieldSet(a, this, d, name, v))
-            return;
+    // Text field properties are set through setSpecial, after watchers.
     Object::set(a, name, v);
+}
+
+bool ClipObject::setSpecial(Activation& a, const QString& name, const Value& v)
+{
+    DisplayObject* d = display();
+    return d && (d->textState || kindOf(rt.movie(), d) == swf::CharacterKind::EditText) && TextFieldSet(a, this, d, name, v);
 }
 
 bool ClipObject::hasProperty(Activation& a, const QString& name)

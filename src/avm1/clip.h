@@ -22,6 +22,7 @@ public:
     Value get(Activation& a, const QString& name) override;
     void set(Activation& a, const QString& name, const Value& v) override;
     bool hasProperty(Activation& a, const QString& name) override;
+    bool setSpecial(Activation& a, const QString& name, const Value& v) override;
     std::vector<QString> enumerate(Activation& a) override;
     void trace(Gc& gc) override;
 
@@ -63,6 +64,18 @@ void LoadInto(Runtime& rt, Activation& a, const QString& url, const QString& tar
 // Text field properties (text, htmlText, textColor, ...) of a field.
 bool TextFieldGet(Activation& a, ClipObject* self, swf::DisplayObject* d, const QString& name, Value& out);
 bool TextFieldSet(Activation& a, ClipObject* self, swf::DisplayObject* d, const QString& name, const Value& v);
+// A field's state, made from its character (text, settings, format) on first use.
+swf::TextFieldState& TextFieldStateOf(Runtime& rt, swf::DisplayObject* d);
+// The format a DefineEditText gives its text.
+swf::SpanFormat DefaultTextFormat(const swf::Movie& movie, const swf::EditTextCharacter& c);
+// Fields bound to variables show the variables' values (once a frame).
+void SyncBoundTextFields(Runtime& rt, swf::DisplayObject* root);
+// The user typing into an input field: `typed` enters as `restrict`,
+// `maxChars` and `multiline` allow; key 8 (Backspace) takes the character
+// before the caret out, key 13 (Enter) starts a line in a multiline field.
+// The field's variable and its onChanged handler follow.
+void TextFieldType(Runtime& rt, swf::DisplayObject* d, const QString& typed);
+void TextFieldKey(Runtime& rt, swf::DisplayObject* d, int keyCode);
 
 Value GetVariable(Activation& a, const QString& name);
 void SetVariable(Activation& a, const QString& name, const Value& v);

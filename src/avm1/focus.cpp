@@ -89,8 +89,8 @@ bool IsEditableText(Runtime& rt, DisplayObject* d)
 {
     if (!IsTextField(rt, d))
         return false;
-    if (d->textState && d->textState->input >= 0)
-        return d->textState->input == 1;
+    if (d->textState)
+        return d->textState->input;
     const auto* et = rt.movie().get<swf::EditTextCharacter>(d->characterId);
     return et && !et->readOnly;
 }
@@ -200,23 +200,13 @@ void ReplaceSelection(swf::TextFieldState& s, const QString& with)
     const int anchor = std::clamp(s.selectionAnchor < 0 ? s.caret : s.selectionAnchor, 0, length);
     const int caret = std::clamp(s.caret, 0, length);
     const int begin = std::min(anchor, caret), end = std::max(anchor, caret);
-    s.text.replace(begin, end - begin, with);
+    s.replace(begin, end, with, begin > 0 ? s.formatAt(begin - 1, s.newFormat) : s.newFormat);
     s.caret = s.selectionAnchor = begin + int(with.size());
 }
 
 swf::TextFieldState* TextStateOf(Runtime& rt, DisplayObject* field)
 {
-    if (!field)
-        return nullptr;
-    if (!field->textState) {
-        // The state starts from the character's text.
-        ClipObject* obj = rt.clipObject(field);
-        Scope* globalScope = rt.make<Scope>(nullptr, rt.global);
-        Activation a(rt, rt.version(), globalScope, obj, obj);
-        const Value t = obj->get(a, QStringLiteral("text"));
-        obj->set(a, QStringLiteral("text"), t);
-    }
-    return field->textState.get();
+    return field ? &TextFieldStateOf(rt, field) : nullptr;
 }
 
 // --- The stage's side: moving the focus with its events ------------------------------

@@ -448,6 +448,7 @@ void ScriptedMovie::advance()
     }
     runQueue();
     rt_->runTimers();
+    SyncBoundTextFields(*rt_, root_.get());
     // Dragged clips follow the pointer.
     if (auto d = rt_->dragged.lock(); d && d->parent) {
         bool ok = false;
@@ -788,13 +789,8 @@ void ScriptedMovie::key(bool down, int keyCode, int ascii)
                         queue_.push_back(Queued{ptrOf(c->parent), act.code, QString(), {}, -1});
         }
     }
-    if (down && keyCode == 8)
-        if (swf::TextFieldState* s = focusedText(); s && !s->text.isEmpty()) {
-            if (s->selectionAnchor == s->caret && s->caret > 0)
-                s->selectionAnchor = s->caret - 1;
-            ReplaceSelection(*s, QString());
-            syncVariable(rt_->focus);
-        }
+    if (down && (keyCode == 8 || keyCode == 13) && focusedText())
+        TextFieldKey(*rt_, rt_->focus, keyCode);
     // The focused button or clip hears its keys until a click takes the
     // keyboard away from it.
     DisplayObject* focused = rt_->focus && rt_->focusByKeyboard && onStage(rt_->focus, root_.get()) &&
@@ -844,8 +840,8 @@ swf::TextFieldState* ScriptedMovie::focusedText()
     DisplayObject* f = rt_->focus;
     if (!f || !onStage(f, root_.get()) || !IsEditableText(*rt_, f))
         return nullptr;
-    swf::TextFieldState* s = TextStateOf(*rt_, f);
-    if (s && (s->caret < 0 || s->caret > int(s->text.size()))) {
+    swf::TextFieldState* s = &TextFieldStateOf(*rt_, f);
+    if (s->caret < 0 || s->caret > int(s->text.size())) {
         s->caret = int(s->text.size());
         s->selectionAnchor = s->caret;
     }
@@ -855,29 +851,8 @@ swf::TextFieldState* ScriptedMovie::focusedText()
 
 void ScriptedMovie::text(const QString& typed)
 {
-    swf::TextFieldState* s = focusedText();
-    if (!s)
-        return;
-    QString printable;
-    for (QChar c : typed)
-        if (c.isPrint())
-            printable += c;
-    if (printable.isEmpty())
-        return;
-    ReplaceSelection(*s, printable);
-    syncVariable(rt_->focus);
-}
-
-void ScriptedMovie::syncVariable(DisplayObject* field)
-{
-    // A field bound to a variable keeps the variable in step.
-    const auto* et = movie_->get<swf::EditTextCharacter>(field->characterId);
-    if (!et || et->variableName.isEmpty() || !field->textState || !field->parent)
-        return;
-    ClipObject* owner = rt_->clipObject(field->parent);
-    Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
-    Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, owner), owner, owner);
-    SetVariable(a, et->variableName, Value(field->textState->text));
+    if (focusedText())
+        TextFieldType(*rt_, rt_->focus, typed);
 }
 
 Qt::CursorShape ScriptedMovie::cursor() const

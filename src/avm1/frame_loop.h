@@ -88,7 +88,6 @@ private:
     bool handles(swf::DisplayObject* o) const;
     swf::DisplayObject* inputFieldAt(double x, double y) const;
     swf::TextFieldState* focusedText();
-    void syncVariable(swf::DisplayObject* field);
     // Keyboard focus (focus.cpp).
     enum class FocusCause { Script, Keyboard, Mouse };
     void changeFocus(swf::DisplayObject* next, FocusCause cause);

@@ -228,6 +228,9 @@ ClipObject* Runtime::clipObject(swf::DisplayObject* o)
         else if (c->kind() != swf::CharacterKind::Sprite)
             proto = objectProto;
     }
+    else if (o->textState) {
+        proto = textFieldProto;   // a text field made by a script
+    }
     auto* clip = make<ClipObject>(*this, o, proto);
     o->script = clip;
     return clip;

@@ -9,6 +9,7 @@
 
 #include "swf/movie.h"
 #include "swf/sound_events.h"
+#include "swf/text_format.h"
 
 #include <memory>
 
@@ -27,18 +28,27 @@ using DisplayPtr = std::shared_ptr<DisplayObject>;
 using DisplayList = std::vector<DisplayPtr>;   // sorted by depth
 
 // State of a text field that scripts or the user changed; absent while
-// the field shows its character's initial text.
-struct TextFieldState {
-    QString text;                 // plain text shown
+// the field shows its character's initial text. The text and its runs of
+// format come from FormattedText; `newFormat` is the format of text that
+// is set or typed from now on.
+struct TextFieldState : FormattedText {
+    SpanFormat newFormat;
     bool html = false;
-    QColor color = Qt::black;
-    bool hasColor = false;
     bool border = false, background = false, selectable = true;
     QColor borderColor = Qt::black, backgroundColor = Qt::white;
     double width = -1, height = -1;   // twips, when changed from the character's bounds
     int caret = -1;                   // caret position while the field has focus, -1 otherwise
     int selectionAnchor = -1;         // the selection runs from here to the caret; -1: none
-    int input = -1;                   // type set by a script: 1 input, 0 dynamic; -1: the character's
+    bool input = false, multiline = false, wordWrap = false, password = false;
+    bool condenseWhite = false, embedFonts = false, mouseWheelEnabled = true;
+    int autoSize = 0;                 // 0 none, 1 left, 2 center, 3 right
+    int maxChars = 0;                 // 0: no limit
+    std::optional<QString> restrictChars;   // what typing may enter (the `restrict` property); none: anything
+    QString variable;                 // the variable the field shows
+    int scroll = 1, hscroll = 0;
+    QString antiAliasType = QStringLiteral("normal"), gridFitType = QStringLiteral("pixel");
+    double sharpness = 0, thickness = 0;
+    bool operator==(const TextFieldState&) const = default;
 };
 
 struct DisplayObject : std::enable_shared_from_this<DisplayObject> {

@@ -408,6 +408,7 @@ private:
     }
     std::unordered_map<int, FontCharacter*> fonts;
     std::unordered_map<int, ButtonCharacter*> buttons;
+    std::unordered_map<int, EditTextCharacter*> editTexts;
 
     // Returns false when the id was taken: the first definition of an id
     // wins, as in the Flash Player, and the new one is dropped.
@@ -425,6 +426,7 @@ private:
     void defineFontInfo(const Tag& t);
     void defineText(const Tag& t);
     void defineEditText(const Tag& t);
+    void textSettings(const Tag& t);
     void defineButton(const Tag& t);
     void defineVideo(const Tag& t);
     void videoFrame(const Tag& t);
@@ -804,6 +806,7 @@ void Loader::defineEditText(const Tag& t)
     c->bounds = ReadRect(r);
     const uint8_t f1 = r.u8(), f2 = r.u8();
     const bool hasText = f1 & 0x80, hasColor = f1 & 0x04, hasMaxLength = f1 & 0x02;
+    c->hasColor = hasColor;
     c->hasFont = f1 & 0x01;
     c->wordWrap = f1 & 0x40;
     c->multiline = f1 & 0x20;
@@ -811,19 +814,20 @@ void Loader::defineEditText(const Tag& t)
     c->readOnly = f1 & 0x08;
     const bool hasFontClass = f2 & 0x80, hasLayout = f2 & 0x20;
     c->autoSize = f2 & 0x40;
+    c->noSelect = f2 & 0x10;
     c->border = f2 & 0x08;
     c->html = f2 & 0x02;
     c->useOutlines = f2 & 0x01;
     if (c->hasFont)
         c->fontId = r.u16();
     if (hasFontClass)
-        r.string();
+        c->fontClass = r.string();
     if (c->hasFont || hasFontClass)
         c->fontHeight = r.u16();
     if (hasColor)
         c->color = ReadRgba(r);
     if (hasMaxLength)
-        r.u16();
+        c->maxLength = r.u16();
     if (hasLayout) {
         c->align = r.u8();
         c->leftMargin = r.u16();
@@ -834,7 +838,25 @@ void Loader::defineEditText(const Tag& t)
     c->variableName = r.string();
     if (hasText)
         c->text = r.string();
-    define(id, c);
+    EditTextCharacter* raw = c.get();
+    if (define(id, c))
+        editTexts[id] = raw;
+}
+
+// CSMTextSettings: how a field's text is anti-aliased and fitted to pixels.
+void Loader::textSettings(const Tag& t)
+{
+    Reader r(t.data);
+    const int id = r.u16();
+    const uint8_t flags = r.u8();
+    const float thickness = r.f32(), sharpness = r.f32();
+    const auto it = editTexts.find(id);
+    if (r.failed() || it == editTexts.end())
+        return;
+    it->second->advancedAntiAlias = (flags >> 6) == 1;
+    it->second->gridFit = (flags >> 3) & 7;
+    it->second->thickness = thickness;
+    it->second->sharpness = sharpness;
 }
 
 void Loader::defineButton(const Tag& t)
@@ -1103,6 +1125,9 @@ void Loader::run(const std::vector<Tag>& tags, Timeline& timeline, int nesting)
             break;
         case kDefineEditText:
             if (nesting == 0) defineEditText(t);
+            break;
+        case kCsmTextSettings:
+            if (nesting == 0) textSettings(t);
             break;
         case kDefineButton:
         case kDefineButton2:

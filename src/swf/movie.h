@@ -171,8 +171,15 @@ struct EditTextCharacter final : Character {
     CharacterKind kind() const override { return CharacterKind::EditText; }
     Rect bounds;
     bool wordWrap = false, multiline = false, password = false, border = false, html = false, readOnly = false,
-         useOutlines = false, autoSize = false, hasFont = false;
+         useOutlines = false, autoSize = false, hasFont = false, hasColor = false, noSelect = false;
     int fontId = 0;
+    QString fontClass;         // a font named by its class (HasFontClass)
+    int maxLength = 0;         // 0: no limit
+    // From CSMTextSettings: advanced anti-aliasing, grid fit (0 none,
+    // 1 pixel, 2 subpixel), thickness and sharpness.
+    bool advancedAntiAlias = false;
+    int gridFit = 1;
+    double thickness = 0, sharpness = 0;
     double fontHeight = 240;   // twips
     QColor color = Qt::black;
     int align = 0;             // 0 left, 1 right, 2 centre, 3 justify

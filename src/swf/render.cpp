@@ -167,11 +167,9 @@ DrawnState DrawnState::Of(const DisplayList& list, const DisplayObject* root)
 void DrawnState::add(const DisplayObject& o, int level)
 {
     Item it{level, o.depth, o.characterId, o.matrix, o.colorTransform, o.ratio, o.clipDepth, o.blendMode,
-            o.buttonState, o.visible, o.filters, o.drawing, bool(o.textState), {}, {}};
-    if (o.textState) {
-        it.text = o.textState->text;
-        it.textColor = o.textState->color;
-    }
+            o.buttonState, o.visible, o.filters, o.drawing, {}};
+    if (o.textState)
+        it.text = *o.textState;
     items_.push_back(std::move(it));
     // A root's children are listed by the caller.
     if (level > 0)
@@ -191,8 +189,7 @@ bool DrawnState::operator==(const DrawnState& o) const
         if (a.level != b.level || a.depth != b.depth || a.characterId != b.characterId || a.matrix != b.matrix ||
             a.colorTransform != b.colorTransform || a.ratio != b.ratio || a.clipDepth != b.clipDepth ||
             a.blendMode != b.blendMode || a.buttonState != b.buttonState || a.visible != b.visible ||
-            !sameFilters || a.drawing != b.drawing || a.hasText != b.hasText || a.text != b.text ||
-            a.textColor != b.textColor)
+            !sameFilters || a.drawing != b.drawing || a.text != b.text)
             return false;
     }
     return true;
@@ -689,7 +686,8 @@ private:
                          bool fillsOnly = false);
     void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawVideo(QPainter& p, const VideoCharacter& v, int frame, const QTransform& m, const ColorTransform& cx);
-    void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx);
+    void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx,
+                      const TextFieldState* state = nullptr);
     void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
                     const ColorTransform& cx);
     // m places the shape on the device; painterTransform is what the
@@ -1075,6 +1073,13 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         use.rm = use.gm = use.bm = use.am = 0;
         use.ra = use.ga = use.ba = use.aa = 255;
     }
+    if (!c && o.textState) {
+        // A text field made by a script.
+        EditTextCharacter shown;
+        shown.bounds = Rect{0, int(std::max(0.0, o.textState->width)), 0, int(std::max(0.0, o.textState->height))};
+        drawEditText(p, shown, m, use, o.textState.get());
+        return;
+    }
     if (!c || c->kind() == CharacterKind::Sprite) {
         // A clip: what a script drew, then its children.
         if (o.drawing)
@@ -1106,10 +1111,11 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         if (o.textState) {
             // A field whose text a script or the user changed.
             EditTextCharacter shown = *static_cast<const EditTextCharacter*>(c);
-            shown.text = o.textState->text;
-            shown.html = false;
-            shown.color = o.textState->color;
-            drawEditText(p, shown, m, use);
+            if (o.textState->width >= 0)
+                shown.bounds.xMax = shown.bounds.xMin + int(o.textState->width);
+            if (o.textState->height >= 0)
+                shown.bounds.yMax = shown.bounds.yMin + int(o.textState->height);
+            drawEditText(p, shown, m, use, o.textState.get());
         } else {
             drawEditText(p, *static_cast<const EditTextCharacter*>(c), m, use);
         }
@@ -1533,6 +1539,8 @@ struct TextRun {
     bool bold = false, italic = false;
     double size = 240;   // twips
     QColor color;
+    bool underline = false;
+    double letterSpacing = 0;   // twips after each character
     bool embedded() const { return font && !font->glyphs.empty(); }
 };
 
@@ -1595,6 +1603,8 @@ const DeviceRun& deviceRun(const TextRun& r)
 struct TextLine {
     std::vector<TextRun> runs;
     int align = 0;
+    bool fromField = false;   // margins and leading below are the line's own (twips)
+    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;
 };
 
 const FontCharacter* findFont(const Movie& movie, const QString& name, bool bold, bool italic,
@@ -1747,11 +1757,125 @@ std::vector<TextLine> layoutRuns(const Movie& movie, const EditTextCharacter& t,
     return lines;
 }
 
-void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx)
+// Lines of a field's formatted text: a paragraph per line, laid out by
+// the format of its first character; a password field shows asterisks.
+std::vector<TextLine> layoutSpans(const Movie& movie, const TextFieldState& st, const FontCharacter* base)
+{
+    std::vector<TextLine> lines;
+    auto startLine = [&](const SpanFormat& f) {
+        TextLine l;
+        l.align = f.align;
+        l.fromField = true;
+        l.leftMargin = (f.leftMargin + f.blockIndent) * 20;
+        l.rightMargin = f.rightMargin * 20;
+        l.indent = f.indent * 20;
+        l.leading = f.leading * 20;
+        lines.push_back(l);
+    };
+    const SpanFormat first = st.formatAt(0, st.newFormat);
+    startLine(first);
+    int pos = 0;
+    auto addRun = [&](const QString& text, const SpanFormat& f) {
+        if (text.isEmpty())
+            return;
+        TextRun r;
+        r.text = st.password ? QString(text.size(), u'*') : text;
+        r.face = f.font;
+        r.bold = f.bold;
+        r.italic = f.italic;
+        r.font = findFont(movie, f.font, f.bold, f.italic, base);
+        r.size = f.size * 20;
+        r.color = QColor::fromRgb(f.color);
+        r.underline = f.underline;
+        r.letterSpacing = f.letterSpacing * 20;
+        lines.back().runs.push_back(r);
+    };
+    for (const TextSpan& span : st.spans) {
+        qsizetype start = pos;
+        for (qsizetype i = pos; i < pos + span.length && i < st.text.size(); ++i) {
+            if (st.text[i] != u'\r' && st.text[i] != u'\n')
+                continue;
+            addRun(st.text.mid(start, i - start), span.format);
+            startLine(st.formatAt(int(i + 1), span.format));
+            start = i + 1;
+        }
+        addRun(st.text.mid(start, pos + span.length - start), span.format);
+        pos += span.length;
+    }
+    if (lines.size() > 1 && lines.back().runs.empty())
+        lines.pop_back();
+    return lines;
+}
+
+struct LineMetrics {
+    double ascent = 0, descent = 0, width = 0;
+    bool measured = true;   // false: a line in a device font where there are none
+};
+
+// Ascent, descent and width of a line in twips; an empty line takes the
+// height of the field's font.
+LineMetrics measureLine(const TextLine& line, const FontCharacter* base, const QString& emptyFace, double emptySize)
+{
+    LineMetrics lm;
+    for (const TextRun& r : line.runs) {
+        if (!r.embedded()) {
+            if (!deviceFontsAvailable())
+                continue;
+            const DeviceRun& run = deviceRun(r);
+            lm.ascent = std::max(lm.ascent, run.ascent);
+            lm.descent = std::max(lm.descent, run.descent);
+            lm.width += run.advance;
+            continue;
+        }
+        const double scale = r.size / r.font->emSquare;
+        lm.ascent = std::max(lm.ascent, r.font->hasLayout ? r.font->ascent * scale : r.size * 0.8);
+        lm.descent = std::max(lm.descent, r.font->hasLayout ? r.font->descent * scale : r.size * 0.2);
+        for (const QChar ch : r.text)
+            lm.width += glyphAdvance(*r.font, r.font->glyphIndex(ch.unicode()), scale) + r.letterSpacing;
+    }
+    if (line.runs.empty() && (!base || base->glyphs.empty())) {
+        if (!deviceFontsAvailable()) {
+            lm.measured = false;
+            return lm;
+        }
+        TextRun empty;
+        empty.face = emptyFace;
+        empty.size = emptySize;
+        const DeviceRun& run = deviceRun(empty);
+        lm.ascent = run.ascent;
+        lm.descent = run.descent;
+    } else if (line.runs.empty()) {
+        const double scale = emptySize / base->emSquare;
+        lm.ascent = base->hasLayout ? base->ascent * scale : emptySize * 0.8;
+        lm.descent = base->hasLayout ? base->descent * scale : emptySize * 0.2;
+    }
+    return lm;
+}
+
+// A run's underline: a line a twentieth of its size thick, just below the baseline.
+void drawUnderline(QPainter& p, double from, double to, double baseline, const TextRun& r, const QTransform& m,
+               const ColorTransform& cx)
+{
+    QPainterPath path;
+    const double thick = std::max(20.0, r.size / 20);
+    path.addRect(QRectF(from, baseline + thick, to - from, thick));
+    p.setTransform(m);
+    p.fillPath(path, QBrush(cx.apply(r.color)));
+}
+
+void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx,
+                            const TextFieldState* state)
 {
     const QRectF box(t.bounds.xMin, t.bounds.yMin, t.bounds.xMax - t.bounds.xMin, t.bounds.yMax - t.bounds.yMin);
     p.setTransform(m);
-    if (t.border) {
+    const QColor borderColor = state ? state->borderColor : QColor(Qt::black);
+    const QColor backgroundColor = state ? state->backgroundColor : QColor(Qt::white);
+    if (state && !state->border && state->background) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(cx.apply(backgroundColor));
+        p.drawRect(box);
+    }
+    if (state ? state->border : t.border) {
         if (!aa_ && m.m12() == 0 && m.m21() == 0 && m.m11() > 0 && m.m22() > 0) {
             // Without antialiasing the Flash Player draws the frame as one
             // pixel lines along the box's top and left edges, and along its
@@ -1764,64 +1888,46 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
             const int r = pixel(d.right()), b = pixel(d.bottom());
             p.resetTransform();
             p.setPen(Qt::NoPen);
-            p.setBrush(cx.apply(QColor(Qt::white)));
-            p.drawRect(QRect(l, tp, r - l, b - tp));
-            p.setBrush(cx.apply(QColor(Qt::black)));
+            if (!state || state->background) {
+                p.setBrush(cx.apply(backgroundColor));
+                p.drawRect(QRect(l, tp, r - l, b - tp));
+            }
+            p.setBrush(cx.apply(borderColor));
             p.drawRect(QRect(l, tp, r - l + 1, 1));
             p.drawRect(QRect(l, tp, 1, b - tp + 1));
             p.drawRect(QRect(r, tp, 1, b - tp));
             p.drawRect(QRect(l, b, r - l, 1));
             p.setTransform(m);
         } else {
-            QPen pen(cx.apply(QColor(Qt::black)));
+            QPen pen(cx.apply(borderColor));
             pen.setCosmetic(true);
             pen.setWidthF(1);
             p.setPen(pen);
-            p.setBrush(cx.apply(QColor(Qt::white)));
+            if (!state || state->background)
+                p.setBrush(cx.apply(backgroundColor));
+            else
+                p.setBrush(Qt::NoBrush);
             p.drawRect(box);
         }
     }
     const FontCharacter* base = t.hasFont ? movie_.get<FontCharacter>(t.fontId) : nullptr;
     p.setPen(Qt::NoPen);
-    const std::vector<TextLine> lines = layoutRuns(movie_, t, base);
+    const std::vector<TextLine> lines = state ? layoutSpans(movie_, *state, base) : layoutRuns(movie_, t, base);
+    const QString emptyFace = state ? state->newFormat.font : base ? base->name : QString();
+    const double emptySize = state ? state->newFormat.size * 20 : t.fontHeight;
     // Text starts inside a 2-pixel gutter.
     double top = box.top() + 40;
     for (const TextLine& line : lines) {
-        double ascent = 0, descent = 0, width = 0;
-        for (const TextRun& r : line.runs) {
-            if (!r.embedded()) {
-                if (!deviceFontsAvailable())
-                    continue;
-                const DeviceRun& run = deviceRun(r);
-                ascent = std::max(ascent, run.ascent);
-                descent = std::max(descent, run.descent);
-                width += run.advance;
-                continue;
-            }
-            const double scale = r.size / r.font->emSquare;
-            ascent = std::max(ascent, r.font->hasLayout ? r.font->ascent * scale : r.size * 0.8);
-            descent = std::max(descent, r.font->hasLayout ? r.font->descent * scale : r.size * 0.2);
-            for (const QChar ch : r.text) {
-                width += glyphAdvance(*r.font, r.font->glyphIndex(ch.unicode()), scale);
-            }
-        }
-        if (line.runs.empty() && (!base || base->glyphs.empty())) {
-            if (!deviceFontsAvailable())
-                break;
-            TextRun empty;
-            empty.face = base ? base->name : QString();
-            empty.size = t.fontHeight;
-            const DeviceRun& run = deviceRun(empty);
-            ascent = run.ascent;
-            descent = run.descent;
-        } else if (line.runs.empty()) {
-            const double scale = t.fontHeight / base->emSquare;
-            ascent = base->hasLayout ? base->ascent * scale : t.fontHeight * 0.8;
-            descent = base->hasLayout ? base->descent * scale : t.fontHeight * 0.2;
-        }
+        const LineMetrics lm = measureLine(line, base, emptyFace, emptySize);
+        if (!lm.measured)
+            break;
+        const double ascent = lm.ascent, descent = lm.descent, width = lm.width;
         const double baseline = top + ascent;
-        double x = box.left() + 40 + t.leftMargin + t.indent;
-        const double avail = box.width() - 80 - t.leftMargin - t.rightMargin;
+        const double leftMargin = line.fromField ? line.leftMargin : t.leftMargin;
+        const double rightMargin = line.fromField ? line.rightMargin : t.rightMargin;
+        const double indent = line.fromField ? line.indent : t.indent;
+        double x = box.left() + 40 + leftMargin + indent;
+        const double avail = box.width() - 80 - leftMargin - rightMargin;
         if (line.align == 1)
             x += avail - width;
         else if (line.align == 2)
@@ -1832,24 +1938,41 @@ void Renderer::drawEditText(QPainter& p, const EditTextCharacter& t, const QTran
                     continue;
                 const DeviceRun& run = deviceRun(r);
                 fillPath(p, run.outline, QTransform::fromTranslate(x, baseline) * m, QBrush(cx.apply(r.color)));
+                if (r.underline)
+                    drawUnderline(p, x, x + run.advance, baseline, r, m, cx);
                 x += run.advance;
                 continue;
             }
             const double scale = r.size / r.font->emSquare;
             const QBrush brush(cx.apply(r.color));
+            const double runStart = x;
             for (const QChar ch : r.text) {
                 const int gi = r.font->glyphIndex(ch.unicode());
                 if (gi >= 0 && size_t(gi) < r.font->glyphs.size())
                     fillPath(p, r.font->glyphs[size_t(gi)],
                              QTransform::fromScale(scale, scale) * QTransform::fromTranslate(x, baseline) * m, brush);
-                x += glyphAdvance(*r.font, gi, scale);
+                x += glyphAdvance(*r.font, gi, scale) + r.letterSpacing;
             }
+            if (r.underline)
+                drawUnderline(p, runStart, x, baseline, r, m, cx);
         }
-        top += ascent + descent + t.leading;
+        top += ascent + descent + (line.fromField ? line.leading : t.leading);
     }
 }
 
 } // namespace
+
+QSizeF MeasureFieldText(const Movie& movie, const TextFieldState& state, const FontCharacter* base)
+{
+    QSizeF size;
+    const std::vector<TextLine> lines = layoutSpans(movie, state, base);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const LineMetrics lm = measureLine(lines[i], base, state.newFormat.font, state.newFormat.size * 20);
+        size.setWidth(std::max(size.width(), lm.width));
+        size.setHeight(size.height() + lm.ascent + lm.descent + lines[i].leading);
+    }
+    return size;
+}
 
 void RenderDisplayList(const Movie& movie, const DisplayList& list, QImage& target,
                        const QTransform& twipsToDevice, bool antialias, RenderCache& cache)

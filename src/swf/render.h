@@ -129,13 +129,17 @@ private:
         bool visible;
         std::shared_ptr<const std::vector<Filter>> filters;
         std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
-        bool hasText;
-        QString text;
-        QColor textColor;
+        std::optional<TextFieldState> text;
     };
     void add(const DisplayObject& o, int level);
     std::vector<Item> items_;
 };
+
+// Width and height in twips of a field's text as it is laid out (its
+// textWidth and textHeight, each line with its leading); `base` is the
+// field's own font, if any. Text
+// in device fonts measures only where the application has a GUI.
+QSizeF MeasureFieldText(const Movie& movie, const TextFieldState& state, const FontCharacter* base);
 
 // Draws `list` into `target` (ARGB32 premultiplied). `twipsToDevice` maps
 // the stage's twips to the image's pixels.

@@ -987,6 +987,41 @@ void SwfWriter::defineButton2(int id, const std::vector<ButtonRecordSpec>& recor
     tag(kDefineButton2, w.data());
 }
 
+void SwfWriter::defineEditText(int id, const EditTextCharacter& c)
+{
+    BitWriter w;
+    w.u16(uint16_t(id));
+    w.rect(c.bounds);
+    const bool hasLayout = c.align != 0 || c.leftMargin != 0 || c.rightMargin != 0 || c.indent != 0 || c.leading != 0;
+    const bool hasFontClass = !c.hasFont && !c.fontClass.isEmpty();
+    w.u8(uint8_t((c.text.isEmpty() ? 0 : 0x80) | (c.wordWrap ? 0x40 : 0) | (c.multiline ? 0x20 : 0) |
+                 (c.password ? 0x10 : 0) | (c.readOnly ? 0x08 : 0) | (c.hasColor ? 0x04 : 0) |
+                 (c.maxLength > 0 ? 0x02 : 0) | (c.hasFont ? 0x01 : 0)));
+    w.u8(uint8_t((hasFontClass ? 0x80 : 0) | (c.autoSize ? 0x40 : 0) | (hasLayout ? 0x20 : 0) |
+                 (c.noSelect ? 0x10 : 0) | (c.border ? 0x08 : 0) | (c.html ? 0x02 : 0) | (c.useOutlines ? 0x01 : 0)));
+    if (c.hasFont)
+        w.u16(uint16_t(c.fontId));
+    if (hasFontClass)
+        w.string(c.fontClass);
+    if (c.hasFont || hasFontClass)
+        w.u16(uint16_t(c.fontHeight));
+    if (c.hasColor)
+        w.rgba(c.color);
+    if (c.maxLength > 0)
+        w.u16(uint16_t(c.maxLength));
+    if (hasLayout) {
+        w.u8(uint8_t(c.align));
+        w.u16(uint16_t(c.leftMargin));
+        w.u16(uint16_t(c.rightMargin));
+        w.u16(uint16_t(c.indent));
+        w.s16(int16_t(c.leading));
+    }
+    w.string(c.variableName);
+    if (!c.text.isEmpty())
+        w.string(c.text);
+    tag(kDefineEditText, w.data());
+}
+
 void SwfWriter::exportAssets(const std::vector<std::pair<int, QString>>& names)
 {
     BitWriter w;

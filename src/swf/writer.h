@@ -13,6 +13,7 @@
 //   QByteArray file = w.finish();
 
 #include "swf/format.h"
+#include "swf/movie.h"
 
 #include <QStringList>
 
@@ -183,6 +184,9 @@ public:
     // DefineButton2 with one action list for each condition mask given.
     void defineButton2(int id, const std::vector<ButtonRecordSpec>& records,
                        const std::vector<std::pair<quint32, ActionWriter>>& actions, bool trackAsMenu = false);
+    // DefineEditText: the flags, font, colour, length limit and layout
+    // that `c` sets (colour when hasColor, layout when any of it is set).
+    void defineEditText(int id, const EditTextCharacter& c);
     void exportAssets(const std::vector<std::pair<int, QString>>& names);
     // A text field in the desktop's default font: an input field unless
     // read-only, with its initial text and bound variable.

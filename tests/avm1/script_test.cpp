@@ -1,9 +1,8 @@
 // Scripted movies built with the project's writer, run through the frame
 // loop with their trace output collected.
 
-#include "avm1/frame_loop.h"
+#include "avm1/script_run.h"
 #include "swf/fixtures.h"
-#include "swf/player.h"
 
 #include <gtest/gtest.h>
 
@@ -16,36 +15,6 @@ namespace {
 
 using swf::ActionWriter;
 using swf::SwfWriter;
-
-struct Run {
-    QStringList lines;
-    QStringList warnings;
-    std::unique_ptr<swf::Player> player;
-};
-
-// Loads the movie with its scripts; trace output goes to lines.
-std::unique_ptr<Run> Start(const QByteArray& bytes, qint64 timeLimitMs = 15000)
-{
-    auto run = std::make_unique<Run>();
-    ScriptOptions o;
-    o.virtualClock = true;
-    o.timeLimitMs = timeLimitMs;
-    QStringList* lines = &run->lines;
-    o.trace = [lines](const QString& l) { lines->append(l); };
-    QStringList* warnings = &run->warnings;
-    o.warning = [warnings](const QString& w) { warnings->append(w); };
-    run->player = std::make_unique<swf::Player>(swf::LoadMovie(bytes), ScriptedMovies(o));
-    return run;
-}
-
-swf::WriterOptions Options(int version = 10)
-{
-    swf::WriterOptions o;
-    o.version = version;
-    o.frameSize = swf::Rect{0, 200 * 20, 0, 100 * 20};
-    o.frameRate = 10;
-    return o;
-}
 
 TEST(Avm1Script, StopOnAFrameHoldsTheTimelineThere)
 {

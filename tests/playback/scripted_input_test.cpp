@@ -76,6 +76,18 @@ protected:
         QApplication::sendEvent(&flash(), &e);
     }
 
+    // A root variable as a script reads it as text.
+    QString rootText(const char* name)
+    {
+        auto* sm = dynamic_cast<avm1::ScriptedMovie*>(flash().Scripts());
+        if (!sm)
+            return QString();
+        avm1::Runtime& rt = sm->runtime();
+        avm1::ClipObject* root = rt.clipObject(rt.root());
+        avm1::Activation a(rt, rt.version(), nullptr, root, root);
+        return rt.toString(a, rootVariable(name));
+    }
+
     avm1::Value rootVariable(const char* name)
     {
         auto* sm = dynamic_cast<avm1::ScriptedMovie*>(flash().Scripts());
@@ -186,6 +198,60 @@ TEST_F(ScriptedInput, SteppingBackRunsTheDestinationFramesScriptOnce)
     f.mnuBackNum->trigger();
     EXPECT_EQ(flash().FrameNum(), 1);
     EXPECT_EQ(rootVariable("n").asNumber(), 1);
+}
+
+TEST_F(ScriptedInput, TextTypedIntoAnInputFieldShowsAndAScriptReadsIt)
+{
+    // An input field bound to `typed`, 10,10 to 190,40 on the stage; each
+    // frame's script copies what the field holds into `seen`.
+    swf::WriterOptions o;
+    o.frameSize = swf::Rect{0, 200 * 20, 0, 100 * 20};
+    swf::SwfWriter w(o);
+    swf::EditTextCharacter field;
+    field.bounds = swf::Rect{0, 180 * 20, 0, 30 * 20};
+    field.border = true;
+    field.hasColor = true;
+    field.color = Qt::black;
+    field.variableName = QStringLiteral("typed");
+    w.defineEditText(1, field);
+    swf::PlaceObject place = swf::PlaceNew(1, 1, swf::Translate(200, 200));
+    place.name = QStringLiteral("field");
+    w.placeObject2(place);
+    const ActionWriter copy = ActionWriter()
+                                  .push(QStringLiteral("seen"))
+                                  .push(QStringLiteral("field")).getVariable().push(QStringLiteral("text")).op(0x4E)
+                                  .setVariable();
+    w.doAction(copy);
+    w.showFrame();
+    w.doAction(copy);
+    w.showFrame();
+    open(w.finish());
+    ASSERT_NE(flash().Scripts(), nullptr);
+    const QImage before = flash().PaintToImage();
+
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, onWidget(40, 25));
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, onWidget(40, 25));
+    for (const char* c : {"h", "i"}) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_H + (c[0] - 'h'), Qt::NoModifier, QString::fromLatin1(c));
+        QApplication::sendEvent(&flash(), &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_H + (c[0] - 'h'), Qt::NoModifier, QString::fromLatin1(c));
+        QApplication::sendEvent(&flash(), &release);
+    }
+    EXPECT_EQ(rootText("typed"), QStringLiteral("hi"));
+    flash().PlayTimerTick();
+    EXPECT_EQ(rootText("seen"), QStringLiteral("hi"));
+
+    // The letters show inside the field's box, and nowhere else changed.
+    const QImage after = flash().PaintToImage();
+    ASSERT_EQ(after.size(), before.size());
+    const QRect box = QRectF(onWidget(10, 10), onWidget(190, 40)).toAlignedRect();
+    int changedInside = 0, changedOutside = 0;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (after.pixel(x, y) != before.pixel(x, y))
+                ++(box.contains(x, y) ? changedInside : changedOutside);
+    EXPECT_GT(changedInside, 10);
+    EXPECT_EQ(changedOutside, 0);
 }
 
 } // namespace

@@ -33,6 +33,11 @@ void InstallMouse(Runtime& rt);
 void InstallStage(Runtime& rt);
 void InstallSystem(Runtime& rt);
 void InstallTextField(Runtime& rt);
+// Installs TextFormat; returns its prototype.
+Object* InstallTextFormat(Runtime& rt);
+// A TextFormat object holding `f`, and the format a TextFormat value holds.
+Object* NewTextFormatObject(Runtime& rt, Object* proto, const swf::TextFormat& f);
+std::optional<swf::TextFormat> TextFormatOf(const Value& v);
 void InstallColor(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallButton(Runtime& rt);
