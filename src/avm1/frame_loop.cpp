@@ -311,6 +311,11 @@ void ScriptedMovie::runOnClip(Object* clip, const std::function<void(Activation&
     // reported as the Flash Player reports it, a stopped script as a warning.
     Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
     Activation a(*rt_, rt_->version(), rt_->make<Scope>(globalScope, clip), clip, clip);
+    runGuarded(a, body);
+}
+
+void ScriptedMovie::runGuarded(Activation& a, const std::function<void(Activation&)>& body)
+{
     try {
         body(a);
     } catch (ScriptThrow& t) {
@@ -486,15 +491,7 @@ void ScriptedMovie::soundsCompleted()
         Scope* globalScope = rt_->make<Scope>(nullptr, rt_->global);
         Activation a(*rt_, rt_->version(), globalScope, sound, rootObj);
         rt_->deadlineMs = QDateTime::currentMSecsSinceEpoch() + rt_->timeLimitMs;
-        try {
-            rt_->callMethod(a, sound, QStringLiteral("onSoundComplete"), {});
-        } catch (ScriptThrow& t) {
-            if (rt_->traceOutput)
-                rt_->traceOutput(QStringLiteral("Warning: Uncaught exception, ") + rt_->toString(a, t.value));
-        } catch (ScriptAbort& e) {
-            if (rt_->warningOutput && !e.reason.isEmpty())
-                rt_->warningOutput(e.reason);
-        }
+        runGuarded(a, [&](Activation& act) { rt_->callMethod(act, sound, QStringLiteral("onSoundComplete"), {}); });
         rt_->deadlineMs = 0;
     }
 }

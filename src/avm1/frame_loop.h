@@ -71,6 +71,8 @@ private:
     void runClipEvent(const swf::DisplayPtr& o, quint32 event);
     Object* registeredClass(int characterId) const;
     void runOnClip(Object* clip, const std::function<void(Activation&)>& body);
+    // Runs body, reporting an uncaught throw or a stopped script.
+    void runGuarded(Activation& a, const std::function<void(Activation&)>& body);
     void gotoClip(swf::DisplayObject* clip, int frame, bool play);
     void queueFrameActions(swf::DisplayObject* clip, int frame);
     void runInitActions(const swf::Frame& frame);
