@@ -299,7 +299,8 @@ struct Player::State {
     mutable QImage lastPicture;
     // What the last picture shows and how it was drawn: a frame that shows
     // the same is not drawn again.
-    mutable std::optional<DrawnState> lastDrawn;
+    mutable DrawnState lastDrawn, nextDrawn;   // next: filled each picture, its memory kept
+    mutable bool lastDrawnValid = false;
     mutable RenderOptions lastOptions;
     std::unique_ptr<MovieRuntime> scripts;
     // Sound: frames that are played (not those rebuilt by seeking) are
@@ -538,13 +539,16 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
     const State& s = *state_;
     std::lock_guard lock(s.cacheMutex);
     const bool drawsMovie = s.movie && s.movie->info.valid;
-    std::optional<DrawnState> drawn;
-    if (drawsMovie && options.reuse) {
-        drawn = s.scripts ? DrawnState::Of(s.scripts->root().children, &s.scripts->root()) : DrawnState::Of(s.list);
+    const bool describe = drawsMovie && options.reuse;
+    if (describe) {
+        if (s.scripts)
+            s.nextDrawn.assign(s.scripts->root().children, &s.scripts->root());
+        else
+            s.nextDrawn.assign(s.list);
         const RenderOptions& l = s.lastOptions;
-        if (s.lastDrawn && *s.lastDrawn == *drawn && s.lastPicture.size() == size && l.scale == options.scale &&
-            l.zoom == options.zoom && l.antialias == options.antialias && l.background == options.background &&
-            l.ownFiller == options.ownFiller)
+        if (s.lastDrawnValid && s.lastDrawn == s.nextDrawn && s.lastPicture.size() == size &&
+            l.scale == options.scale && l.zoom == options.zoom && l.antialias == options.antialias &&
+            l.background == options.background && l.ownFiller == options.ownFiller)
             return s.lastPicture;
     }
     QImage img;
@@ -553,7 +557,7 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
     else
         img = QImage(size, QImage::Format_ARGB32_Premultiplied);
     s.lastPicture = QImage();
-    s.lastDrawn.reset();
+    s.lastDrawnValid = false;
     if (img.isNull())
         return img;
     const QColor bg = options.background.value_or(backgroundColor());
@@ -573,7 +577,10 @@ QImage Player::renderImage(const QSize& size, const RenderOptions& options) cons
         RenderDisplayList(*s.movie, s.list, img, twips, options.antialias, s.cache);
     }
     s.lastPicture = img;
-    s.lastDrawn = std::move(drawn);
+    if (describe) {
+        std::swap(s.lastDrawn, s.nextDrawn);
+        s.lastDrawnValid = true;
+    }
     s.lastOptions = options;
     return img;
 }

@@ -154,14 +154,14 @@ QImage RenderCache::scratchLayer(QSize size)
     return img;
 }
 
-DrawnState DrawnState::Of(const DisplayList& list, const DisplayObject* root)
+void DrawnState::assign(const DisplayList& list, const DisplayObject* root)
 {
-    DrawnState d;
+    items_.clear();
+    items_.reserve(list.size() + 1);
     if (root)
-        d.add(*root, 0);
+        add(*root, 0);
     for (const DisplayPtr& o : list)
-        d.add(*o, 1);
-    return d;
+        add(*o, 1);
 }
 
 void DrawnState::add(const DisplayObject& o, int level)
@@ -169,7 +169,7 @@ void DrawnState::add(const DisplayObject& o, int level)
     Item it{level, o.depth, o.characterId, o.matrix, o.colorTransform, o.ratio, o.clipDepth, o.blendMode,
             o.buttonState, o.visible, o.filters, o.drawing, {}};
     if (o.textState)
-        it.text = *o.textState;
+        it.text = std::make_shared<const TextFieldState>(*o.textState);
     items_.push_back(std::move(it));
     // A root's children are listed by the caller.
     if (level > 0)
@@ -189,7 +189,7 @@ bool DrawnState::operator==(const DrawnState& o) const
         if (a.level != b.level || a.depth != b.depth || a.characterId != b.characterId || a.matrix != b.matrix ||
             a.colorTransform != b.colorTransform || a.ratio != b.ratio || a.clipDepth != b.clipDepth ||
             a.blendMode != b.blendMode || a.buttonState != b.buttonState || a.visible != b.visible ||
-            !sameFilters || a.drawing != b.drawing || a.text != b.text)
+            !sameFilters || a.drawing != b.drawing || !!a.text != !!b.text || (a.text && *a.text != *b.text))
             return false;
     }
     return true;

@@ -115,9 +115,10 @@ void PaintBitmapFill(QImage& img, QPoint origin, const QImage& bitmap, const QTr
 // in which nothing changed need not be drawn again.
 class DrawnState {
 public:
-    // `root` is the object whose children are drawn (its own transform
-    // counts too); without one, the list alone.
-    static DrawnState Of(const DisplayList& list, const DisplayObject* root = nullptr);
+    // Describes `list`; `root` is the object whose children they are (its
+    // own transform counts too). The description is made again in place,
+    // keeping its memory.
+    void assign(const DisplayList& list, const DisplayObject* root = nullptr);
     bool operator==(const DrawnState& o) const;
 
 private:
@@ -129,7 +130,9 @@ private:
         bool visible;
         std::shared_ptr<const std::vector<Filter>> filters;
         std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
-        std::optional<TextFieldState> text;
+        // A copy of a field's state (most objects have none; an inline
+        // copy would make every item several times larger).
+        std::shared_ptr<const TextFieldState> text;
     };
     void add(const DisplayObject& o, int level);
     std::vector<Item> items_;

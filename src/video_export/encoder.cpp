@@ -250,8 +250,11 @@ std::string bufferArgs(QSize size, AVPixelFormat format)
         .toStdString();
 }
 
-// A rendered picture as an FFmpeg frame (BGRA in memory), sharing nothing.
-FramePtr pictureFrame(const Output& out, const QImage& picture, QSize size)
+// A rendered picture as 32-bit pixels in memory order B, G, R, A: a
+// premultiplied picture as it is (the stage is opaque, and what is not
+// opaque comes out as over black, as RGB32 would make it), any other
+// format converted.
+QImage bgraPicture(const Output& out, const QImage& picture, QSize size)
 {
     if (picture.size() != size)
         out.fail(QStringLiteral("A picture came out at %1 x %2 pixels instead of %3 x %4.")
@@ -259,7 +262,19 @@ FramePtr pictureFrame(const Output& out, const QImage& picture, QSize size)
                      .arg(picture.height())
                      .arg(size.width())
                      .arg(size.height()));
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    switch (picture.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return picture;
+    default:
+        return picture.convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+// A rendered picture as an FFmpeg frame (BGRA in memory), sharing nothing.
+FramePtr pictureFrame(const Output& out, const QImage& picture, QSize size)
+{
+    const QImage rgb = bgraPicture(out, picture, size);
     FramePtr frame(av_frame_alloc());
     frame->format = AV_PIX_FMT_BGRA;
     frame->width = size.width();
@@ -410,15 +425,19 @@ private:
 
     void encodePicture(const QImage& picture, qint64 index)
     {
-        FramePtr rgb = pictureFrame(out_, picture, job_.size);
         if (job_.format == VideoFormat::Gif) {
+            FramePtr rgb = pictureFrame(out_, picture, job_.size);
             rgb->pts = gifTime(index);
             out_.check(av_buffersrc_add_frame(gifGraph_->sources.at("in"), rgb.get()));
             drainGif();
             return;
         }
+        // The picture's own pixels go to the colour conversion: no copy.
+        const QImage rgb = bgraPicture(out_, picture, job_.size);
+        const uint8_t* const planes[4] = {rgb.constBits(), nullptr, nullptr, nullptr};
+        const int strides[4] = {int(rgb.bytesPerLine()), 0, 0, 0};
         out_.check(av_frame_make_writable(yuv_.get()));
-        sws_scale(scaler_.get(), rgb->data, rgb->linesize, 0, job_.size.height(), yuv_->data, yuv_->linesize);
+        sws_scale(scaler_.get(), planes, strides, 0, job_.size.height(), yuv_->data, yuv_->linesize);
         yuv_->pts = index;
         video_.send(out_, yuv_.get());
     }
