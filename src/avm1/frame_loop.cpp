@@ -3,6 +3,7 @@
 #include "avm1/clip.h"
 #include "avm1/focus.h"
 #include "avm1/globals/globals.h"
+#include "swf/limits.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -172,6 +173,16 @@ void ScriptedMovie::applyTags(DisplayObject* clip, int frame)
 
 namespace {
 
+// How many clips hold `o`, `o` included: a movie whose sprite places
+// itself would otherwise nest without end.
+int NestingOf(const DisplayObject* o)
+{
+    int n = 0;
+    for (; o && n <= swf::kMaxSpriteNesting; o = o->parent)
+        ++n;
+    return n;
+}
+
 // What a PlaceObject sets on the object it places or moves.
 void applyPlacement(DisplayObject& o, const swf::PlaceObject& p)
 {
@@ -205,11 +216,15 @@ DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObjec
         if (!p.characterId || !movie_->character(*p.characterId))
             return nullptr;
         if (occupied) {
-            if (!p.move && (*it)->placeFrame >= 0 && (*it)->characterId == *p.characterId && frame <= (*it)->placeFrame)
-                return nullptr;
-            remove(it->get());
+            // A place (not a move) never takes a depth that is in use. The
+            // same object placed again when its frame comes round once more
+            // stands already; anything else is a fault of the movie.
+            const DisplayObject& there = **it;
+            if (!(there.placeFrame >= 0 && there.characterId == *p.characterId && frame <= there.placeFrame))
+                rt_->traceOutput(QStringLiteral("Warning: Failed to place object at depth %1.").arg(p.depth));
+            return nullptr;
         }
-        if (--placementBudget_ < 0)
+        if (NestingOf(parent) >= swf::kMaxSpriteNesting || --placementBudget_ < 0)
             return nullptr;
         auto n = std::make_shared<DisplayObject>();
         n->depth = p.depth;
@@ -240,7 +255,7 @@ DisplayObject* ScriptedMovie::place(DisplayObject* parent, const swf::PlaceObjec
 
 DisplayObject* ScriptedMovie::addChild(DisplayObject* parent, int characterId, const QString& name, int depth, int frame)
 {
-    if (!parent || --placementBudget_ < 0)
+    if (!parent || NestingOf(parent) >= swf::kMaxSpriteNesting || --placementBudget_ < 0)
         return nullptr;
     if (characterId > 0 && !movie_->character(characterId))
         return nullptr;
@@ -543,7 +558,8 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
                     if (p->filters) acc.filters = p->filters;
                     if (p->blendMode) acc.blendMode = p->blendMode;
                     if (p->visible) acc.visible = p->visible;
-                } else if (p->characterId) {
+                } else if (p->characterId && (p->move || w == want.end())) {
+                    // (A place on a depth in use fails.)
                     Want nw;
                     nw.place = *p;
                     nw.place.move = false;

@@ -3,6 +3,7 @@
 
 #include "avm1/script_run.h"
 #include "swf/fixtures.h"
+#include "swf/limits.h"
 
 #include <gtest/gtest.h>
 
@@ -323,6 +324,45 @@ TEST(Avm1Script, OneFrameScripts)
         w.showFrame();
         auto run = Start(w.finish());
         EXPECT_EQ(run->lines, c.expected) << c.name;
+    }
+}
+
+TEST(Avm1Script, PlacementsThatCannotStand)
+{
+    // A place on a depth in use fails with the player's warning and keeps
+    // what stands there.
+    {
+        SwfWriter w(Options(7));
+        for (int id : {1, 2}) {
+            swf::TagStream sprite;
+            sprite.doAction(ActionWriter().push(QStringLiteral("sprite %1").arg(id)).trace());
+            sprite.showFrame();
+            w.defineSprite(id, sprite);
+        }
+        w.placeObject2(swf::PlaceNew(1, 1));
+        w.placeObject2(swf::PlaceNew(2, 1));
+        w.showFrame();
+        auto run = Start(w.finish());
+        EXPECT_EQ(run->lines, (QStringList{"Warning: Failed to place object at depth 1.", "sprite 1"}));
+    }
+    // A sprite that places itself nests only so deep; the movie plays on.
+    {
+        SwfWriter w(Options(7));
+        swf::TagStream sprite;
+        sprite.doAction(ActionWriter().push(QStringLiteral("in")).trace());
+        sprite.placeObject2(swf::PlaceNew(1, 1));
+        sprite.showFrame();
+        w.defineSprite(1, sprite);
+        w.placeObject2(swf::PlaceNew(1, 1));
+        w.showFrame();
+        w.doAction(ActionWriter().push(QStringLiteral("frame 2")).trace());
+        w.showFrame();
+        auto run = Start(w.finish());
+        run->player->advance(1);
+        const auto nested = run->lines.count(QStringLiteral("in"));
+        EXPECT_GE(nested, 10);
+        EXPECT_LE(nested, 2 * swf::kMaxSpriteNesting);
+        EXPECT_TRUE(run->lines.contains(QStringLiteral("frame 2")));
     }
 }
 
