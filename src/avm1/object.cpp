@@ -342,7 +342,38 @@ void ArrayObject::setLength(int n)
 {
     n = std::clamp(n, 0, Runtime::kMaxArrayLength);
     elems.resize(size_t(n));
-    present.resize(size_t(n), false);
+    born_.resize(size_t(n), 0);
+}
+
+void ArrayObject::put(int i, const Value& v)
+{
+    if (i >= length())
+        setLength(i + 1);
+    elems[size_t(i)] = v;
+    if (!born_[size_t(i)])
+        born_[size_t(i)] = stamp();
+}
+
+void ArrayObject::renew(int i, const Value& v)
+{
+    if (i >= length())
+        setLength(i + 1);
+    elems[size_t(i)] = v;
+    born_[size_t(i)] = stamp();
+}
+
+void ArrayObject::assign(std::vector<Value> values)
+{
+    elems = std::move(values);
+    born_.resize(elems.size());
+    for (uint64_t& b : born_)
+        b = stamp();
+}
+
+void ArrayObject::erase(int from, int count)
+{
+    elems.erase(elems.begin() + from, elems.begin() + from + count);
+    born_.erase(born_.begin() + from, born_.begin() + from + count);
 }
 
 // A property added by addProperty (length or an index) stands in for the
@@ -362,7 +393,7 @@ bool ArrayObject::getSpecial(Activation&, const QString& name, Value& out)
         return true;
     }
     const int i = indexOf(name);
-    if (i >= 0 && i < length() && present[size_t(i)]) {
+    if (has(i)) {
         out = elems[size_t(i)];
         return true;
     }
@@ -382,10 +413,7 @@ bool ArrayObject::setSpecial(Activation& a, const QString& name, const Value& v)
     const int i = indexOf(name);
     if (i < 0 || i >= Runtime::kMaxArrayLength)
         return false;
-    if (i >= length())
-        setLength(i + 1);
-    elems[size_t(i)] = v;
-    present[size_t(i)] = true;
+    put(i, v);
     return true;
 }
 
@@ -393,7 +421,7 @@ bool ArrayObject::hasOwnProperty(Activation& a, const QString& name)
 {
     const int i = indexOf(name);
     if (i >= 0 && i < length())
-        return present[size_t(i)];
+        return has(i);
     return Object::hasOwnProperty(a, name);
 }
 
@@ -401,9 +429,8 @@ bool ArrayObject::deleteProperty(Activation& a, const QString& name)
 {
     const int i = indexOf(name);
     if (i >= 0 && i < length()) {
-        const bool was = present[size_t(i)];
-        present[size_t(i)] = false;
-        elems[size_t(i)] = Value();
+        const bool was = has(i);
+        remove(i);
         return was;
     }
     return Object::deleteProperty(a, name);
@@ -411,20 +438,31 @@ bool ArrayObject::deleteProperty(Activation& a, const QString& name)
 
 std::vector<QString> ArrayObject::enumerate(Activation& a)
 {
+    // The object's own names close the list, newest first; the elements
+    // join them by when they were made.
     std::vector<QString> out = Object::enumerate(a);
-    std::vector<QString> idx;
-    for (int i = length() - 1; i >= 0; --i)
-        if (present[size_t(i)])
-            idx.push_back(QString::number(i));
-    // Own properties first (most recent first), indices from the highest.
-    std::vector<QString> own;
-    for (auto it = props_.all().rbegin(); it != props_.all().rend(); ++it)
-        if (!(it->flags & kDontEnum))
-            own.push_back(it->name);
-    std::vector<QString> result;
-    result.insert(result.end(), idx.begin(), idx.end());
-    for (const QString& s : out)
-        result.push_back(s);
+    size_t own = 0;
+    for (const Property& p : props_.all())
+        if (!(p.flags & kDontEnum) && p.visibleTo(a.version))
+            ++own;
+    own = std::min(own, out.size());
+    // (position among named properties, element before property, sequence)
+    struct Entry {
+        uint64_t key;
+        int index;   // -1: the named property at position key >> 33
+    };
+    std::vector<Entry> entries;
+    const auto& all = props_.all();
+    for (size_t p = 0; p < all.size(); ++p)
+        if (!(all[p].flags & kDontEnum) && all[p].visibleTo(a.version))
+            entries.push_back({(uint64_t(p) << 33) | (uint64_t(1) << 32), -1});
+    for (int i = 0; i < length(); ++i)
+        if (const uint64_t b = born_[size_t(i)])
+            entries.push_back({((b >> 32) << 33) | (b & 0xffffffffu), i});
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) { return x.key > y.key; });
+    std::vector<QString> result(out.begin(), out.end() - long(own));
+    for (const Entry& e : entries)
+        result.push_back(e.index >= 0 ? QString::number(e.index) : all[size_t(e.key >> 33)].name);
     return result;
 }
 

@@ -194,10 +194,27 @@ public:
     void setLength(int n);
     bool scripted(const QString& name) const;
     Value at(int i) const { return i >= 0 && i < length() ? elems[size_t(i)] : Value(); }
-    void push(const Value& v) { elems.push_back(v); present.push_back(true); }
+    bool has(int i) const { return i >= 0 && i < length() && born_[size_t(i)] != 0; }
+    void push(const Value& v) { elems.push_back(v); born_.push_back(stamp()); }
+    // Sets element i, which keeps its place in the creation order if it
+    // is there already.
+    void put(int i, const Value& v);
+    // Element i made anew: it becomes the newest, as if deleted and set.
+    void renew(int i, const Value& v);
+    // Every element anew, in index order.
+    void assign(std::vector<Value> values);
+    void erase(int from, int count);
+    void remove(int i) { born_[size_t(i)] = 0; elems[size_t(i)] = Value(); }
     std::vector<Value> elems;
-    std::vector<bool> present;
     static int indexOf(const QString& name);   // -1 when not an array index
+
+private:
+    // Elements and named properties are enumerated newest first, together:
+    // an element's stamp is the count of named properties when it was made
+    // (above), then its own sequence number; 0 when it is missing.
+    uint64_t stamp() { return (uint64_t(props_.size()) << 32) | ++sequence_; }
+    std::vector<uint64_t> born_;
+    uint32_t sequence_ = 0;
 };
 
 // Collects reachable objects.

@@ -43,8 +43,7 @@ ArrayObject* Runtime::newArray()
 ArrayObject* Runtime::newArray(const std::vector<Value>& items)
 {
     ArrayObject* a = make<ArrayObject>(arrayProto);
-    a->elems = items;
-    a->present.assign(items.size(), true);
+    a->assign(items);
     return a;
 }
 

@@ -366,6 +366,51 @@ TEST(Avm1Script, PlacementsThatCannotStand)
     }
 }
 
+TEST(Avm1Script, ArrayElementsAndNamesEnumerateNewestFirst)
+{
+    // a = [1, 2, 3] (InitArray takes its items last to first)
+    auto abc = [](ActionWriter& a) -> ActionWriter& {
+        return a.push(QStringLiteral("a")).pushInt(3).pushInt(2).pushInt(1).pushInt(3).op(0x42).setVariable();
+    };
+    auto set = [](ActionWriter& a, const QString& key, const QString& value) -> ActionWriter& {
+        return a.push(QStringLiteral("a")).getVariable().push(key).push(value).op(0x4F);
+    };
+    ActionWriter mixed;   // a = []; a[1] = "u"; a[0] = "e"; a.foo = "f"; a[5] = "g"
+    mixed.push(QStringLiteral("a")).pushInt(0).op(0x42).setVariable();
+    set(mixed, QStringLiteral("1"), QStringLiteral("u"));
+    set(mixed, QStringLiteral("0"), QStringLiteral("e"));
+    set(mixed, QStringLiteral("foo"), QStringLiteral("f"));
+    set(mixed, QStringLiteral("5"), QStringLiteral("g"));
+    ActionWriter reversed;   // pairs from the ends change places, made anew
+    abc(reversed).callMethod(0, QStringLiteral("a"), QStringLiteral("reverse")).op(0x17);
+    ActionWriter unshifted;   // moved elements made anew from the last, then the new ones
+    abc(unshifted).pushInt(9).callMethod(1, QStringLiteral("a"), QStringLiteral("unshift")).op(0x17);
+    ActionWriter spliced;   // an undefined count leaves the array alone
+    abc(spliced).pushUndefined().pushInt(1).callMethod(2, QStringLiteral("a"), QStringLiteral("splice")).trace();
+    const struct {
+        const char* name;
+        ActionWriter code;
+        QStringList expected;
+    } cases[] = {
+        {"elements and a name", mixed, {"5", "foo", "0", "1"}},
+        {"reverse", reversed, {"2", "0", "1"}},
+        {"unshift", unshifted, {"0", "1", "2", "3"}},
+        {"splice", spliced, {"undefined", "2", "1", "0"}},
+    };
+    for (const auto& c : cases) {
+        ActionWriter a = c.code;
+        // for (k in a) trace(k)
+        a.push(QStringLiteral("a")).getVariable().op(0x55);
+        a.op(0x4C).pushNull().op(0x49).ifTrue(6).trace().jump(-17);
+        a.op(0x17);
+        SwfWriter w(Options(7));
+        w.doAction(a);
+        w.showFrame();
+        auto run = Start(w.finish());
+        EXPECT_EQ(run->lines, c.expected) << c.name;
+    }
+}
+
 TEST(Avm1Script, ButtonClickRunsItsActionAndShowsTheHandCursor)
 {
     SwfWriter w(Options());

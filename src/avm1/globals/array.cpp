@@ -123,16 +123,22 @@ void InstallArray(Runtime& rt)
         if (!arr || arr->length() == 0)
             return Value();
         const Value v = arr->elems.front();
-        arr->elems.erase(arr->elems.begin());
-        arr->present.erase(arr->present.begin());
+        arr->erase(0, 1);
         return v;
     });
     proto->defineNative(rt, QStringLiteral("unshift"), [](Activation&, Object* self, Args& args) -> Value {
         auto* arr = dynamic_cast<ArrayObject*>(self);
         if (!arr)
             return Value();
-        arr->elems.insert(arr->elems.begin(), args.begin(), args.end());
-        arr->present.insert(arr->present.begin(), args.size(), true);
+        // Every element is made anew: those moved up from the last down,
+        // then the new ones from the first.
+        const std::vector<Value> old = arr->elems;
+        const int n = int(old.size()), k = int(args.size());
+        arr->setLength(0);
+        for (int i = n - 1; i >= 0; --i)
+            arr->renew(i + k, old[size_t(i)]);
+        for (int i = 0; i < k; ++i)
+            arr->renew(i, args[size_t(i)]);
         return Value(double(arr->length()));
     });
     proto->defineNative(rt, QStringLiteral("join"), [&rt](Activation& a, Object* self, Args& args) -> Value {
@@ -148,9 +154,13 @@ void InstallArray(Runtime& rt)
     });
     proto->defineNative(rt, QStringLiteral("reverse"), [](Activation&, Object* self, Args&) -> Value {
         if (auto* arr = dynamic_cast<ArrayObject*>(self)) {
-            std::reverse(arr->elems.begin(), arr->elems.end());
-            std::vector<bool> p(arr->present.rbegin(), arr->present.rend());
-            arr->present = p;
+            // Pairs from the ends inwards change places, each made anew;
+            // the middle element stays as it was.
+            for (int lo = 0, hi = arr->length() - 1; lo < hi; ++lo, --hi) {
+                const Value low = arr->elems[size_t(lo)], high = arr->elems[size_t(hi)];
+                arr->renew(lo, high);
+                arr->renew(hi, low);
+            }
         }
         return Value(self);
     });
@@ -184,24 +194,29 @@ void InstallArray(Runtime& rt)
     });
     proto->defineNative(rt, QStringLiteral("splice"), [&rt](Activation& a, Object* self, Args& args) -> Value {
         auto* arr = dynamic_cast<ArrayObject*>(self);
-        if (!arr || args.empty())
+        // Without a start (undefined counts as none) nothing is done.
+        if (!arr || args.empty() || args[0].isUndefined())
             return Value();
         const int len = arr->length();
         const int start = clampIndex(rt.toNumber(a, args[0]), len);
         int count = len - start;
         if (args.size() > 1) {
+            // An undefined or negative count does nothing either.
+            if (args[1].isUndefined())
+                return Value();
             const double c = rt.toNumber(a, args[1]);
+            if (c < 0)
+                return Value();
             count = std::isnan(c) ? 0 : int(std::clamp(std::trunc(c), 0.0, double(len - start)));
         }
         ArrayObject* removed = rt.newArray();
         for (int i = 0; i < count; ++i)
             removed->push(arr->at(start + i));
-        arr->elems.erase(arr->elems.begin() + start, arr->elems.begin() + start + count);
-        arr->present.erase(arr->present.begin() + start, arr->present.begin() + start + count);
-        if (args.size() > 2) {
-            arr->elems.insert(arr->elems.begin() + start, args.begin() + 2, args.end());
-            arr->present.insert(arr->present.begin() + start, args.size() - 2, true);
-        }
+        std::vector<Value> kept = arr->elems;
+        kept.erase(kept.begin() + start, kept.begin() + start + count);
+        if (args.size() > 2)
+            kept.insert(kept.begin() + start, args.begin() + 2, args.end());
+        arr->assign(std::move(kept));
         return Value(removed);
     });
 
@@ -229,8 +244,7 @@ void InstallArray(Runtime& rt)
         std::vector<Value> sorted;
         for (int i : idx)
             sorted.push_back(arr->elems[size_t(i)]);
-        arr->elems = sorted;
-        arr->present.assign(sorted.size(), true);
+        arr->assign(std::move(sorted));
         (void)a;
         return Value(arr);
     };

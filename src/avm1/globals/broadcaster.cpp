@@ -64,8 +64,7 @@ void InstallBroadcaster(Runtime& rt)
         const Value l = Arg(args, 0);
         for (size_t i = 0; i < list->elems.size(); ++i)
             if (list->elems[i].asObject() && list->elems[i].asObject() == l.asObject()) {
-                list->elems.erase(list->elems.begin() + long(i));
-                list->present.erase(list->present.begin() + long(i));
+                list->erase(int(i), 1);
                 return Value(true);
             }
         return Value(false);

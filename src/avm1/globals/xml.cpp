@@ -49,8 +49,7 @@ public:
     {
         if (!childArray)
             return;
-        childArray->elems.assign(children.begin(), children.end());
-        childArray->present.assign(children.size(), true);
+        childArray->assign(std::vector<Value>(children.begin(), children.end()));
     }
     void detach()
     {
