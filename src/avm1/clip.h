@@ -58,8 +58,10 @@ QRectF LocalBounds(const swf::Movie& movie, const swf::DisplayObject& d);
 // The object's matrix to the stage (twips).
 QTransform StageTransform(const swf::DisplayObject* d);
 void StartDrag(Runtime& rt, swf::DisplayObject* d, bool lockCenter);
-// loadMovie/loadVariables from a script: local files beside the movie.
-void LoadInto(Runtime& rt, Activation& a, const QString& url, const QString& target, bool post);
+// loadMovie/loadVariables (and their level forms) from a script: local
+// files beside the movie. `target` is a path or "_levelN".
+enum class LoadKind { Movie, Variables };
+void LoadInto(Runtime& rt, Activation& a, const QString& url, const QString& target, LoadKind kind);
 
 // Text field properties (text, htmlText, textColor, ...) of a field.
 bool TextFieldGet(Activation& a, ClipObject* self, swf::DisplayObject* d, const QString& name, Value& out);

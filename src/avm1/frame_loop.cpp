@@ -98,6 +98,9 @@ ScriptedMovie::ScriptedMovie(std::shared_ptr<const swf::Movie> movie, ScriptOpti
     rt_->clipObject(root_.get());
     enterFrame(root_.get(), 0);
     runQueue();
+    // Loads asked for by the first frame that end at once (a missing
+    // file) end within it, as later frames' do.
+    rt_->runTimers(Runtime::TimerKind::Arrivals);
 }
 
 ScriptedMovie::~ScriptedMovie()

@@ -590,7 +590,10 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
         case 0x83: {        // GetURL
             const QString url = r.str(next, a.version);
             const QString target = r.str(next, a.version);
-            if (rt.openUrl) rt.openUrl(url, target);
+            if (target.startsWith(QLatin1String("_level"), Qt::CaseInsensitive))
+                LoadInto(rt, a, url, target, LoadKind::Movie);   // loadMovieNum
+            else if (rt.openUrl)
+                rt.openUrl(url, target);
             break;
         }
         case 0x8A: {        // WaitForFrame: every frame is loaded
@@ -858,9 +861,12 @@ void runBlock(Activation& a, const std::shared_ptr<const QByteArray>& code, int 
             const Value url = st.pop();
             const QString u = rt.toString(a, url);
             const QString t = rt.toString(a, target);
-            if (flags & 0x40) {
-                // loadMovie / loadVariables into a target: local files only; nothing to load here.
-                LoadInto(rt, a, u, t, (flags & 0x80) != 0);
+            // The low bits say how variables would be sent: there is no
+            // network, so they are not.
+            if (flags & 0x80) {
+                LoadInto(rt, a, u, t, LoadKind::Variables);   // into a clip (0x40) or a level
+            } else if ((flags & 0x40) || t.startsWith(QLatin1String("_level"), Qt::CaseInsensitive)) {
+                LoadInto(rt, a, u, t, LoadKind::Movie);
             } else if (rt.openUrl) {
                 rt.openUrl(u, t);
             }

@@ -386,12 +386,12 @@ double Runtime::nowMs() const
     return double(QDateTime::currentMSecsSinceEpoch() - startMs);
 }
 
-void Runtime::runTimers()
+void Runtime::runTimers(TimerKind kind)
 {
     const double now = nowMs();
     std::vector<int> due;
     for (auto& [id, t] : timers)
-        if (t.next <= now)
+        if (t.next <= now && (kind == TimerKind::All || id < -1))
             due.push_back(id);
     for (int id : due) {
         auto it = timers.find(id);

@@ -202,6 +202,9 @@ public:
     // Runs `arrival` (with `target` as this) at the next timers' turn, as
     // loads arrive, in the order they were asked for.
     void deliverLater(Object* target, NativeFunction arrival);
+    // Runs the timers that are due: all, or only loads' arrivals.
+    enum class TimerKind { All, Arrivals };
+    void runTimers(TimerKind kind = TimerKind::All);
 
     // --- Time ---
     double nowMs() const;
@@ -219,7 +222,6 @@ public:
     };
     std::map<int, Timer> timers;
     int nextTimerId = 1;
-    void runTimers();
 
     // Mouse and keys as the movie sees them.
     double mouseX = 0, mouseY = 0;   // stage pixels

@@ -1,5 +1,6 @@
-// flash.geom and XML as scripts use them: small movies built with the
-// project's writer, run through the frame loop, their trace output checked.
+// flash.geom, XML and loads from files as scripts use them: small movies
+// built with the project's writer, run through the frame loop, their trace
+// output checked.
 
 #include "avm1/frame_loop.h"
 #include "swf/player.h"
@@ -103,7 +104,7 @@ public:
 };
 
 struct Run {
-    QStringList lines;
+    QStringList lines, warnings;
     std::unique_ptr<swf::Player> player;
 };
 
@@ -126,6 +127,8 @@ std::unique_ptr<Run> Start(const Script& s, const QString& moviePath = {}, int f
     opt.moviePath = moviePath;
     QStringList* lines = &run->lines;
     opt.trace = [lines](const QString& l) { lines->append(l); };
+    QStringList* warnings = &run->warnings;
+    opt.warning = [warnings](const QString& l) { warnings->append(l); };
     run->player = std::make_unique<swf::Player>(swf::LoadMovie(w.finish()), ScriptedMovies(opt));
     return run;
 }
@@ -288,7 +291,7 @@ TEST(GeomXmlStatus, ParseErrorsReportThePlayersCodes)
     EXPECT_EQ(run->lines, expected);
 }
 
-TEST(GeomXmlLoad, LoadsReadFilesNextToTheMovieOnALaterFrame)
+TEST(GeomXmlLoad, LoadsReadFilesNextToTheMovieOnceTheFrameEnds)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -310,9 +313,53 @@ TEST(GeomXmlLoad, LoadsReadFilesNextToTheMovieOnALaterFrame)
     s.call("bad", "load", {QStringLiteral("http://example.invalid/none.xml")}).pop();
     s.call("good", "getBytesLoaded").trace();
     auto run = Start(s, QDir(dir.path()).filePath(QStringLiteral("movie.swf")), 2);
-    EXPECT_EQ(run->lines, QStringList{"0"});   // nothing arrives while the frame runs
+    // Nothing arrives while the frame's scripts run; both loads end once
+    // they are done, the first frame as any other.
+    const QStringList expected{"0", "true", QStringLiteral("<r>H\u00E9llo</r>"), "16", "false", "", "undefined"};
+    EXPECT_EQ(run->lines, expected);
     run->player->advance(2);
-    EXPECT_EQ(run->lines, (QStringList{"0", "true", QStringLiteral("<r>H\u00E9llo</r>"), "16", "false", "", "undefined"}));
+    EXPECT_EQ(run->lines, expected);
+}
+
+TEST(Loading, VariablesLoadVarsAndClipLoadersReadFilesNextToTheMovie)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto& [name, bytes] : {std::pair<const char*, QByteArray>{"vars.txt", "a=1&b=two+words&c=%C3%A9&"},
+                                      {"other.swf", "FWS\x08"}}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    auto handler = [](Script& s, const QString& object, const QString& event, const QStringList& params,
+                      const Script& body) {
+        s.get(object);
+        s.w.push(event).defineFunction(QString(), params, body.w).op(0x4F);
+    };
+    Script s;
+    // _root.loadVariables("vars.txt"): the variables are the root's once the file arrives.
+    s.call("_root", "loadVariables", {QStringLiteral("vars.txt")}).pop();
+    s.let("lv", [](Script& s) { s.make("LoadVars"); });
+    Script loaded;
+    loaded.traceGet("ok").traceGet("this.b").traceGet("this.c").traceGet("_root.a");
+    handler(s, "lv", "onLoad", {QStringLiteral("ok")}, loaded);
+    s.call("lv", "load", {QStringLiteral("vars.txt")}).trace();
+    s.let("missing", [](Script& s) { s.make("LoadVars"); });
+    handler(s, "missing", "onLoad", {QStringLiteral("ok")}, Script().traceGet("ok"));
+    s.call("missing", "load", {QStringLiteral("none.txt")}).pop();
+    // A clip loader hears itself: a missing movie is not found; a movie
+    // that is there starts and cannot complete (other movies are not
+    // loaded into this one).
+    s.let("mcl", [](Script& s) { s.make("MovieClipLoader"); });
+    handler(s, "mcl", "onLoadStart", {QStringLiteral("t")}, Script().traceGet("t"));
+    handler(s, "mcl", "onLoadError", {QStringLiteral("t"), QStringLiteral("e")}, Script().traceGet("e"));
+    s.call("mcl", "loadClip", {QStringLiteral("none.swf"), QStringLiteral("@_root")}).trace();
+    s.call("mcl", "loadClip", {QStringLiteral("other.swf"), QStringLiteral("@_root")}).pop();
+    auto run = Start(s, QDir(dir.path()).filePath(QStringLiteral("movie.swf")));
+    EXPECT_EQ(run->lines, (QStringList{"true", "true", "true", "two words", QStringLiteral("\u00E9"), "1", "false",
+                                       "URLNotFound", "_level0", "LoadNeverCompleted"}));
+    ASSERT_EQ(run->warnings.size(), 1);
+    EXPECT_TRUE(run->warnings[0].contains(QStringLiteral("other.swf")));
 }
 
 } // namespace

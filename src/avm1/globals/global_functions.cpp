@@ -56,8 +56,6 @@ double parseIntImpl(const QString& str, int radix)
     return neg ? -v : v;
 }
 
-const char* const kUnescaped = "@*_+-./";
-
 // parseFloat as the Flash Player reads numbers: the fraction is summed digit
 // by digit (so the last bits can differ from a correctly rounded read), a
 // second point is passed over and then ends the number before any exponent,
@@ -112,6 +110,38 @@ double ParseFloat(const QString& s)
 
 } // namespace
 
+QString Escape(const QString& s)
+{
+    QString out;
+    for (char c : s.toUtf8()) {
+        const uchar u = uchar(c);
+        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z'))
+            out += QChar(u);
+        else
+            out += QStringLiteral("%%1").arg(u, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+QString Unescape(const QString& s, int version)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == QLatin1Char('%') && i + 2 < s.size() + 1) {
+            bool ok = false;
+            const QString hex = s.mid(i + 1, 2);
+            const int v = hex.toInt(&ok, 16);
+            if (ok && hex.size() == 2) {
+                bytes += char(v);
+                i += 2;
+                continue;
+            }
+        }
+        bytes += s.mid(i, 1).toUtf8();
+    }
+    return version >= 6 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
 void InstallGlobalFunctions(Runtime& rt)
 {
     Object* g = rt.global;
@@ -138,34 +168,10 @@ void InstallGlobalFunctions(Runtime& rt)
         return Value(ParseFloat(rt.toString(a, Arg(args, 0))));
     });
     g->defineNative(rt, QStringLiteral("escape"), [&rt](Activation& a, Object*, Args& args) -> Value {
-        const QByteArray utf = rt.toString(a, Arg(args, 0)).toUtf8();
-        QString out;
-        for (char c : utf) {
-            const uchar u = uchar(c);
-            if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z'))
-                out += QChar(u);
-            else
-                out += QStringLiteral("%%1").arg(u, 2, 16, QLatin1Char('0')).toUpper();
-        }
-        (void)kUnescaped;
-        return Value(out);
+        return Value(Escape(rt.toString(a, Arg(args, 0))));
     });
     g->defineNative(rt, QStringLiteral("unescape"), [&rt](Activation& a, Object*, Args& args) -> Value {
-        const QString s = rt.toString(a, Arg(args, 0));
-        QByteArray bytes;
-        for (int i = 0; i < s.size(); ++i) {
-            if (s[i] == QLatin1Char('%') && i + 2 < s.size() + 0 && i + 2 <= s.size() - 1 + 1) {
-                bool ok = false;
-                const int v = s.mid(i + 1, 2).toInt(&ok, 16);
-                if (ok && s.mid(i + 1, 2).size() == 2) {
-                    bytes += char(v);
-                    i += 2;
-                    continue;
-                }
-            }
-            bytes += s.mid(i, 1).toUtf8();
-        }
-        return Value(a.version >= 6 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes));
+        return Value(Unescape(rt.toString(a, Arg(args, 0)), a.version));
     });
     g->defineNative(rt, QStringLiteral("getTimer"), [&rt](Activation&, Object*, Args&) -> Value {
         return Value(std::floor(rt.nowMs()));

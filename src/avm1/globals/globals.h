@@ -44,6 +44,19 @@ void InstallButton(Runtime& rt);
 void InstallGeom(Runtime& rt);
 void InstallXml(Runtime& rt);
 void InstallSelection(Runtime& rt);
+void InstallLoading(Runtime& rt);
+
+// escape() and unescape(): every byte of the UTF-8 form but letters and
+// digits as %XX; and back (bytes read as UTF-8 from version 6 on, as
+// Latin-1 before).
+QString Escape(const QString& s);
+QString Unescape(const QString& s, int version);
+// Loads (loading.cpp): the text of a local file a load names (undefined
+// when there is none), handed to target.onData at the next timers' turn;
+// and name=value pairs set on an object.
+Value LoadText(Runtime& rt, const QString& url, double& bytes);
+void DeliverText(Runtime& rt, Object* target, const Value& text, double bytes);
+void DecodeVariables(Activation& a, Object* target, const QString& text);
 
 // AsBroadcaster.initialize on an object.
 void MakeBroadcaster(Runtime& rt, Object* o);

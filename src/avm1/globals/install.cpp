@@ -27,6 +27,7 @@ void InstallGlobals(Runtime& rt)
     InstallGeom(rt);
     InstallXml(rt);
     InstallSelection(rt);
+    InstallLoading(rt);
 }
 
 void Runtime::defineBuiltins()

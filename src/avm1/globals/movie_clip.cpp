@@ -279,11 +279,11 @@ void InstallMovieClip(Runtime& rt)
         return Value();
     });
     def("loadMovie", [&rt](Activation& a, Object* o, Args& args) -> Value {
-        LoadInto(rt, a, rt.toString(a, Arg(args, 0)), rt.targetPath(self(rt, o)), false);
+        LoadInto(rt, a, rt.toString(a, Arg(args, 0)), rt.targetPath(self(rt, o)), LoadKind::Movie);
         return Value();
     });
     def("loadVariables", [&rt](Activation& a, Object* o, Args& args) -> Value {
-        LoadInto(rt, a, rt.toString(a, Arg(args, 0)), rt.targetPath(self(rt, o)), false);
+        LoadInto(rt, a, rt.toString(a, Arg(args, 0)), rt.targetPath(self(rt, o)), LoadKind::Variables);
         return Value();
     });
     def("unloadMovie", [&rt](Activation&, Object* o, Args&) -> Value {
@@ -402,15 +402,6 @@ void StartDrag(Runtime& rt, swf::DisplayObject* d, bool lockCenter)
         rt.dragOffsetX = d->matrix.tx / 20 - rt.mouseX;
         rt.dragOffsetY = d->matrix.ty / 20 - rt.mouseY;
     }
-}
-
-void LoadInto(Runtime& rt, Activation& a, const QString& url, const QString& target, bool post)
-{
-    Q_UNUSED(rt);
-    Q_UNUSED(a);
-    Q_UNUSED(url);
-    Q_UNUSED(target);
-    Q_UNUSED(post);
 }
 
 } // namespace plovex::avm1

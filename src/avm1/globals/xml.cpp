@@ -358,36 +358,6 @@ void Parse(Activation& a, Xml& x, XmlNode* doc, const QString& s)
     doc->syncArray();
 }
 
-// The text a load delivers: a local file, or nothing (the player has no
-// network here).
-Value LoadText(Runtime& rt, const QString& url, double& bytes)
-{
-    const QString path = rt.localFileOf(url);
-    if (path.isEmpty())
-        return Value();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > Runtime::kMaxStringLength)
-        return Value();
-    QByteArray raw = f.readAll();
-    bytes = double(raw.size());
-    if (raw.startsWith("\xEF\xBB\xBF"))
-        raw.remove(0, 3);
-    return Value(QString::fromUtf8(raw));
-}
-
-void DeliverLater(Runtime& rt, Object* target, const Value& data, double bytes)
-{
-    // On arrival the byte counts are set, then onData has the text.
-    rt.deliverLater(target, [target, data, bytes](Activation& a, Object*, Args&) -> Value {
-        if (data.isString()) {
-            target->define(QStringLiteral("_bytesLoaded"), Value(bytes), kDontEnum);
-            target->define(QStringLiteral("_bytesTotal"), Value(bytes), kDontEnum);
-        }
-        a.rt.callMethod(a, target, QStringLiteral("onData"), {data});
-        return Value();
-    });
-}
-
 } // namespace
 
 void InstallXml(Runtime& rt)
@@ -605,7 +575,7 @@ void InstallXml(Runtime& rt)
         target->define(QStringLiteral("_bytesLoaded"), Value(0), kDontEnum);
         double bytes = 0;
         const Value data = LoadText(a.rt, a.rt.toString(a, url), bytes);
-        DeliverLater(a.rt, target, data, bytes);
+        DeliverText(a.rt, target, data, bytes);
     };
     xp->defineNative(rt, QStringLiteral("load"), [startLoad](Activation& a, Object* self, Args& args) -> Value {
         if (args.empty())
