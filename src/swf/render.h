@@ -129,6 +129,8 @@ private:
         bool visible;
         std::shared_ptr<const std::vector<Filter>> filters;
         std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
+        std::shared_ptr<ScriptBitmap> bitmap;            // held likewise
+        quint64 bitmapVersion;
         std::optional<TextFieldState> text;
     };
     void add(const DisplayObject& o, int level);

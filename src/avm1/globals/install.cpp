@@ -27,6 +27,7 @@ void InstallGlobals(Runtime& rt)
     InstallGeom(rt);
     InstallXml(rt);
     InstallSelection(rt);
+    InstallBitmapData(rt);
 }
 
 void Runtime::defineBuiltins()
