@@ -48,7 +48,9 @@ uint32_t Premultiply(uint32_t c, bool transparent)
                 ClampByte(std::round(Blue(c) * k)));
 }
 
-// A stored colour as scripts read it.
+// A stored colour as scripts read it: each channel times a reciprocal of
+// alpha kept in 8.8 fixed point (cut down), then rounded, as the player
+// works it out.
 uint32_t Unmultiply(uint32_t p)
 {
     const uint32_t a = Alpha(p);
@@ -56,9 +58,9 @@ uint32_t Unmultiply(uint32_t p)
         return p;
     if (a == 0)
         return 0;
-    const double k = a / 255.0;
-    return Argb(a, ClampByte(std::round(Red(p) / k)), ClampByte(std::round(Green(p) / k)),
-                ClampByte(std::round(Blue(p) / k)));
+    const uint32_t k = (255u << 8) / a;
+    auto ch = [k](uint32_t c) { return std::min(255u, (c * k + 127) >> 8); };
+    return Argb(a, ch(Red(p)), ch(Green(p)), ch(Blue(p)));
 }
 
 // Source over destination, both premultiplied, as the player mixes pixels.
@@ -133,6 +135,9 @@ public:
     uint32_t& at(int x, int y) { return line(y)[x]; }
     uint32_t at(int x, int y) const { return line(y)[x]; }
     void changed() { ++pixels->version; }
+    // A pixel as scripts read it. An opaque bitmap's pixels are read as
+    // stored: only threshold() can leave one less than opaque.
+    uint32_t read(int x, int y) const { return transparent ? Unmultiply(at(x, y)) : at(x, y); }
     void fill(uint32_t stored) { pixels->image.fill(stored); }
 
     std::shared_ptr<swf::ScriptBitmap> pixels;   // null once disposed
@@ -548,13 +553,13 @@ void InstallBitmapData(Runtime& rt)
         const uint32_t x = u32(a, args[0]), y = u32(a, args[1]);
         if (!b.inside(x, y))
             return Value(0);
-        return Value(int(Unmultiply(b.at(int(x), int(y))) & 0xFFFFFF));
+        return Value(int(b.read(int(x), int(y)) & 0xFFFFFF));
     });
     method("getPixel32", 2, [u32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
         const uint32_t x = u32(a, args[0]), y = u32(a, args[1]);
         if (!b.inside(x, y))
             return Value(0);
-        return Value(int32_t(Unmultiply(b.at(int(x), int(y)))));
+        return Value(int32_t(b.read(int(x), int(y))));
     });
     method("setPixel", 3, [u32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
         const uint32_t x = u32(a, args[0]), y = u32(a, args[1]), c = u32(a, args[2]) & 0xFFFFFF;
@@ -701,7 +706,8 @@ void InstallBitmapData(Runtime& rt)
                             n[c] = sample(table++, x, y);
                 }
                 const uint32_t alpha = b.transparent ? byte(n[3]) : 255;
-                l[x] = Premultiply(Argb(alpha, byte(n[0]), byte(n[1]), byte(n[2])), b.transparent);
+                // Stored as made, without premultiplying, as the player does.
+                l[x] = Argb(alpha, byte(n[0]), byte(n[1]), byte(n[2]));
             }
         }
         b.changed();
@@ -931,14 +937,15 @@ void InstallBitmapData(Runtime& rt)
         int count = 0;
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
-                const uint32_t s = Unmultiply(src->at(ar.sx + x, ar.sy + y));
-                const int dx = ar.dx + x, dy = ar.dy + y;
-                if (test(s & mask)) {
-                    // The colour is stored as given, without premultiplying.
-                    b.at(dx, dy) = color;
+                const uint32_t stored = src->at(ar.sx + x, ar.sy + y);
+                uint32_t& p = b.at(ar.dx + x, ar.dy + y);
+                if (test(stored & mask)) {
+                    // Premultiplied as if transparent, also in an opaque bitmap.
+                    p = Premultiply(color, true);
                     ++count;
-                } else if (copySource && src->inside(dx, dy)) {
-                    b.at(dx, dy) = Unmultiply(src->at(dx, dy));
+                } else if (copySource) {
+                    // Copied as stored, even into an opaque bitmap.
+                    p = stored;
                 }
             }
         b.changed();
