@@ -298,16 +298,17 @@ public:
     double noise(int channel, double x, double y, const Stitch* st) const
     {
         const double tx = x + kN, ty = y + kN;
-        int bx0 = int(tx) & 0xFF, bx1 = (bx0 + 1) & 0xFF;
-        int by0 = int(ty) & 0xFF, by1 = (by0 + 1) & 0xFF;
+        // Lattice cells are wrapped for stitching before they are cut to
+        // the table's size.
+        int bx0 = int(tx), bx1 = bx0 + 1, by0 = int(ty), by1 = by0 + 1;
         const double rx0 = tx - int(tx), rx1 = rx0 - 1, ry0 = ty - int(ty), ry1 = ry0 - 1;
         if (st) {
             if (bx0 >= st->wrapX) bx0 -= st->width;
             if (bx1 >= st->wrapX) bx1 -= st->width;
             if (by0 >= st->wrapY) by0 -= st->height;
             if (by1 >= st->wrapY) by1 -= st->height;
-            bx0 &= 0xFF; bx1 &= 0xFF; by0 &= 0xFF; by1 &= 0xFF;
         }
+        bx0 &= 0xFF; bx1 &= 0xFF; by0 &= 0xFF; by1 &= 0xFF;
         const int i = lattice_[bx0], j = lattice_[bx1];
         const double* q;
         const double sx = rx0 * rx0 * (3 - 2 * rx0), sy = ry0 * ry0 * (3 - 2 * ry0);
@@ -671,7 +672,7 @@ void InstallBitmapData(Runtime& rt)
         const int32_t seed = i32(a, args[3]);
         const bool stitch = a.rt.toBool(args[4], a.version);
         const bool fractal = a.rt.toBool(args[5], a.version);
-        const uint32_t channels = args.size() > 6 && !args[6].isUndefined() ? uint32_t(i32(a, args[6])) & 0xF : 7u;
+        const uint32_t channels = args.size() > 6 ? uint32_t(i32(a, args[6])) & 0xF : 7u;
         const bool gray = a.rt.toBool(Arg(args, 7), a.version);
         std::vector<QPointF> offsets;
         if (Object* arr = Arg(args, 8).asObject())
@@ -682,7 +683,7 @@ void InstallBitmapData(Runtime& rt)
                                                : QPointF());
             }
         const Turbulence turb(seed);
-        const double fx = baseX == 0 ? 0 : 1 / baseX, fy = baseY == 0 ? 0 : 1 / baseY;
+        const double fx = baseX == 0 ? 0 : 1 / std::fabs(baseX), fy = baseY == 0 ? 0 : 1 / std::fabs(baseY);
         const double w = b.width(), h = b.height();
         auto sample = [&](int channel, int x, int y) {
             return turb.turbulence(channel, x, y, fx, fy, octaves, fractal, stitch, w, h, offsets);
