@@ -1138,8 +1138,8 @@ void InstallBitmapData(Runtime& rt)
         BitmapDataObject* b = ValidBitmap(Arg(args, 0).asObject());
         if (!d || !b || args.size() < 2 || !rt.attachChild)
             return Value();
-        swf::DisplayObject* c =
-            rt.attachChild(d, 0, QStringLiteral("__bitmap%1").arg(++rt.instanceCounter), ToInt32(rt.toNumber(a, args[1])) + 16384);
+        // The bitmap's object has no name: scripts cannot reach it.
+        swf::DisplayObject* c = rt.attachChild(d, 0, QString(), ToInt32(rt.toNumber(a, args[1])) + 16384);
         if (c) {
             c->bitmap = b->pixels;
             c->bitmapSmoothing = rt.toBool(Arg(args, 3), a.version);
