@@ -224,6 +224,46 @@ INSTANTIATE_TEST_SUITE_P(
                          s.call("b", "getPixel", {x, y}).trace();
              },
              {"65280", "65280", "65280", "65280"}},
+        Case{"CopyPixelsAndChannels", 8,
+             [](Script& s) {
+                 Make(s, "src", {2.0, 1.0, 0.0, double(0x112233)});
+                 s.call("src", "setPixel", {1.0, 0.0, double(0x445566)}).pop();
+                 Make(s, "dst", {3.0, 1.0, 0.0, 0.0});
+                 s.let("r", [](Script& s) { s.make(R, {1.0, 0.0, 1.0, 1.0}); });
+                 s.let("at", [](Script& s) { s.make(P, {2.0, 0.0}); });
+                 s.call("dst", "copyPixels", {QStringLiteral("@src"), QStringLiteral("@r"), QStringLiteral("@at")})
+                     .pop();
+                 s.call("dst", "getPixel", {2.0, 0.0}).trace();
+                 s.call("dst", "getPixel", {1.0, 0.0}).trace();
+                 // The source's red (0x11) into the blue of the first pixel.
+                 s.let("origin", [](Script& s) { s.make(P, {0.0, 0.0}); });
+                 s.call("dst", "copyChannel",
+                        {QStringLiteral("@src"), QStringLiteral("@src.rectangle"), QStringLiteral("@origin"), 1.0, 4.0})
+                     .pop();
+                 s.call("dst", "getPixel", {0.0, 0.0}).trace();
+             },
+             {"4478310", "0", "17"}},
+        // Red halved in 8.8 fixed point (0x80 * 128 >> 8 = 0x40), green
+        // kept, 16 added to blue: 0x408090.
+        Case{"ColorTransformInFixedPoint", 8,
+             [](Script& s) {
+                 Make(s, "b", {1.0, 1.0, 0.0, double(0x808080)});
+                 s.let("c", [](Script& s) {
+                     s.make(QStringLiteral("flash.geom.ColorTransform"), {0.5, 1.0, 1.0, 1.0, 0.0, 0.0, 16.0, 0.0});
+                 });
+                 s.call("b", "colorTransform", {QStringLiteral("@b.rectangle"), QStringLiteral("@c")}).pop();
+                 s.call("b", "getPixel", {0.0, 0.0}).trace();
+             },
+             {"4227216"}},
+        // Seed 1: the generator's first number is 16807, and 16807 mod 256
+        // is 167 (0xA7), the red of the only pixel.
+        Case{"NoiseFollowsTheParkMillerGenerator", 8,
+             [](Script& s) {
+                 Make(s, "b", {1.0, 1.0, 0.0, 0.0});
+                 s.call("b", "noise", {1.0, 0.0, 255.0, 1.0, 0.0}).pop();
+                 s.call("b", "getPixel", {0.0, 0.0}).trace();
+             },
+             {"10944512"}},
         Case{"ChannelConstants", 8,
              [](Script& s) {
                  for (const char* c : {"RED_CHANNEL", "GREEN_CHANNEL", "BLUE_CHANNEL", "ALPHA_CHANNEL"})

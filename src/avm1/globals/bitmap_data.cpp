@@ -587,8 +587,9 @@ void InstallBitmapData(Runtime& rt)
         const qint64 x0 = std::max<qint64>(r->x, 0), y0 = std::max<qint64>(r->y, 0);
         const qint64 x1 = std::min<qint64>(qint64(r->x) + r->w, b.width());
         const qint64 y1 = std::min<qint64>(qint64(r->y) + r->h, b.height());
-        for (qint64 y = y0; y < y1; ++y)
-            std::fill(b.line(int(y)) + x0, b.line(int(y)) + std::max(x0, x1), c);
+        if (x0 < x1)
+            for (qint64 y = y0; y < y1; ++y)
+                std::fill(b.line(int(y)) + x0, b.line(int(y)) + x1, c);
         b.changed();
         return Value(0);
     });
@@ -1094,9 +1095,13 @@ void InstallBitmapData(Runtime& rt)
         if (Object* mo = Arg(args, 1).asObject()) {
             const Value mv(mo);
             auto num = [&](const char* n) { return a.rt.toNumber(a, Member(a, mv, n)); };
-            m = QTransform(num("a"), num("b"), num("c"), num("d"), num("tx"), num("ty"));
-            if (!m.isInvertible() && !(m.m11() == 0 && m.m22() == 0))
-                m = QTransform();
+            const double v[6] = {num("a"), num("b"), num("c"), num("d"), num("tx"), num("ty")};
+            // A matrix that flattens the picture, or holds no number, draws nothing.
+            if (!std::all_of(std::begin(v), std::end(v), [](double x) { return std::isfinite(x); }))
+                return Value();
+            m = QTransform(v[0], v[1], v[2], v[3], v[4], v[5]);
+            if (!m.isInvertible())
+                return Value();
         }
         swf::ColorTransform cx;
         if (const double* v = ColorTransformNumbers(Arg(args, 2).asObject()))
