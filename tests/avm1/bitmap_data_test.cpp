@@ -24,7 +24,9 @@ struct Run {
 };
 
 // One frame of `first`, then frames of `later` scripts, stopping after the last.
-std::unique_ptr<Run> Start(const ActionWriter& first, int version = 8, const std::vector<ActionWriter>& later = {})
+// `library` writes definitions ahead of the first frame's actions.
+std::unique_ptr<Run> Start(const ActionWriter& first, int version = 8, const std::vector<ActionWriter>& later = {},
+                           const std::function<void(swf::SwfWriter&)>& library = {})
 {
     swf::WriterOptions o;
     o.version = version;
@@ -32,6 +34,8 @@ std::unique_ptr<Run> Start(const ActionWriter& first, int version = 8, const std
     o.frameRate = 10;
     swf::SwfWriter w(o);
     w.setBackgroundColor(Qt::white);
+    if (library)
+        library(w);
     w.doAction(first);
     w.showFrame();
     for (size_t i = 0; i < later.size(); ++i) {
@@ -314,6 +318,27 @@ TEST(BitmapDataOnStage, DrawCopiesAClipThroughAMatrix)
     s.call("b", "getPixel", {2.0, 2.0}).trace();
     auto run = Start(s.w);
     EXPECT_EQ(run->lines, QStringList({"65280", "0"}));
+}
+
+// loadBitmap copies a library bitmap exported under a name.
+TEST(BitmapDataLibrary, LoadBitmapCopiesAnExportedPicture)
+{
+    QImage pic(2, 1, QImage::Format_ARGB32);
+    pic.setPixel(0, 0, 0xFFFF0000u);
+    pic.setPixel(1, 0, 0x8000FF00u);
+    Script s;
+    s.let("b", [](Script& s) { s.call(BD, "loadBitmap", {QStringLiteral("pic")}); });
+    s.traceGet("b.width");
+    s.call("b", "getPixel32", {0.0, 0.0}).trace();
+    // Half-transparent green survives being kept premultiplied.
+    s.call("b", "getPixel32", {1.0, 0.0}).trace();
+    s.let("none", [](Script& s) { s.call(BD, "loadBitmap", {QStringLiteral("missing")}); });
+    s.traceGet("none");
+    auto run = Start(s.w, 8, {}, [&pic](swf::SwfWriter& w) {
+        w.defineBitsLossless(1, pic);
+        w.exportAssets({{1, QStringLiteral("pic")}});
+    });
+    EXPECT_EQ(run->lines, QStringList({"2", "-65536", "-2147418368", "undefined"}));
 }
 
 } // namespace

@@ -1113,25 +1113,16 @@ void InstallBitmapData(Runtime& rt)
         DrawInto(a.rt, b, d, src, m, cx, clip, smoothing);
         return Value();
     });
-    method("applyFilter", 4, [](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        // Filters are not run on script bitmaps: the source pixels are
-        // copied unfiltered.
+    method("applyFilter", 4, [](Activation& a, BitmapDataObject&, Args& args) -> Value {
         int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
+        if (!SourceArg(args[0], code))
             return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
+        if (!RectArg(a, args[1]))
             return Value(-4);
-        const Area ar = Clip(*src, b, *r, PointArg(a, args[2]));
-        const QImage before = src->pixels->image.copy();
-        for (int y = 0; y < ar.h; ++y) {
-            const auto* from = reinterpret_cast<const uint32_t*>(before.constScanLine(ar.sy + y));
-            for (int x = 0; x < ar.w; ++x)
-                b.at(ar.dx + x, ar.dy + y) = Premultiply(Unmultiply(from[ar.sx + x]), b.transparent);
-        }
-        b.changed();
-        return Value(0);
+        // No filter object of flash.filters is known to this machine yet:
+        // the bitmap stays as it is, as the player leaves it for a filter
+        // it does not know.
+        return Value(-1);
     });
     method("generateFilterRect", 0, [](Activation&, BitmapDataObject&, Args&) -> Value { return Value(); });
 
