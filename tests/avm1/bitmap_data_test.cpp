@@ -320,6 +320,21 @@ TEST(BitmapDataOnStage, DrawCopiesAClipThroughAMatrix)
     EXPECT_EQ(run->lines, QStringList({"65280", "0"}));
 }
 
+// A class built on BitmapData gets its bitmap from the base constructor.
+TEST(BitmapDataLibrary, SubclassInstancesHoldTheirBitmap)
+{
+    Script body;
+    body.call(BD, "call", {QStringLiteral("@this"), 2.0, 3.0, 0.0, double(0x00FF00)}).pop();
+    Script s;
+    s.w.defineFunction(QStringLiteral("Sub"), {}, body.w);
+    s.setMember("Sub.prototype", "__proto__", QStringLiteral("@") + BD + QStringLiteral(".prototype"));
+    s.let("x", [](Script& s) { s.make(QStringLiteral("Sub")); });
+    s.traceGet("x.height");
+    s.call("x", "getPixel", {1.0, 2.0}).trace();
+    auto run = Start(s.w);
+    EXPECT_EQ(run->lines, QStringList({"3", "65280"}));
+}
+
 // loadBitmap copies a library bitmap exported under a name.
 TEST(BitmapDataLibrary, LoadBitmapCopiesAnExportedPicture)
 {

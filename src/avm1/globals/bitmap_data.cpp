@@ -148,15 +148,37 @@ private:
     qint64 bytes_ = 0;
 };
 
+// An object of a class that extends BitmapData keeps the bitmap its
+// super() call made here.
+const QString kBitmapSlot = QStringLiteral("__bitmapData");
+
+BitmapDataObject* BitmapOf(Object* o)
+{
+    if (auto* b = dynamic_cast<BitmapDataObject*>(o))
+        return b;
+    if (const Property* p = o ? o->props().find(kBitmapSlot, true) : nullptr)
+        return dynamic_cast<BitmapDataObject*>(p->value.asObject());
+    return nullptr;
+}
+
 BitmapDataObject* Bitmap(const Value& v)
 {
-    return dynamic_cast<BitmapDataObject*>(v.asObject());
+    return BitmapOf(v.asObject());
 }
 
 BitmapDataObject* ValidBitmap(Object* o)
 {
-    auto* b = dynamic_cast<BitmapDataObject*>(o);
+    auto* b = BitmapOf(o);
     return b && b->valid() ? b : nullptr;
+}
+
+bool Inherits(Object* o, Object* proto)
+{
+    int guard = 0;
+    for (Object* p = o ? o->proto() : nullptr; p && guard < 10000; p = p->proto(), ++guard)
+        if (p == proto)
+            return true;
+    return false;
 }
 
 // A source argument: the bitmap, or the code a method answers for it
@@ -486,7 +508,16 @@ void InstallBitmapData(Runtime& rt)
         b->fill(Premultiply(fill, transparent));
         return Value(b);
     };
-    FunctionObject* ctor = rt.newClass(QStringLiteral("BitmapData"), construct, construct, proto);
+    // Called as a function from a subclass's constructor (super()), it
+    // gives `this` its bitmap.
+    auto call = [construct, proto](Activation& a, Object* self, Args& args) -> Value {
+        const Value made = construct(a, self, args);
+        if (!self || BitmapOf(self) || !Inherits(self, proto) || !made.isObject())
+            return made;
+        self->define(kBitmapSlot, made, kDontEnum);
+        return Value();
+    };
+    FunctionObject* ctor = rt.newClass(QStringLiteral("BitmapData"), call, construct, proto);
     {
         Activation a(rt, rt.version(), nullptr, rt.global, nullptr);
         auto child = [&](Object* parent, const QString& name) {
