@@ -314,16 +314,25 @@ public:
     }
 
     struct Stitch {
-        int width = 0, height = 0, wrapX = 0, wrapY = 0;
+        int64_t width = 0, height = 0, wrapX = 0, wrapY = 0;
     };
+
+    // The whole part of t, cut toward zero as an int cast cuts it, and
+    // kept within range whatever t is (far-off cells wrap the same way).
+    static int64_t Cell(double t)
+    {
+        if (!std::isfinite(t))
+            return 0;
+        return int64_t(std::fmod(std::trunc(t), 4294967296.0));
+    }
 
     double noise(int channel, double x, double y, const Stitch* st) const
     {
         const double tx = x + kN, ty = y + kN;
         // Lattice cells are wrapped for stitching before they are cut to
         // the table's size.
-        int bx0 = int(tx), bx1 = bx0 + 1, by0 = int(ty), by1 = by0 + 1;
-        const double rx0 = tx - int(tx), rx1 = rx0 - 1, ry0 = ty - int(ty), ry1 = ry0 - 1;
+        int64_t bx0 = Cell(tx), bx1 = bx0 + 1, by0 = Cell(ty), by1 = by0 + 1;
+        const double rx0 = tx - std::trunc(tx), rx1 = rx0 - 1, ry0 = ty - std::trunc(ty), ry1 = ry0 - 1;
         if (st) {
             if (bx0 >= st->wrapX) bx0 -= st->width;
             if (bx1 >= st->wrapX) bx1 -= st->width;
@@ -331,17 +340,17 @@ public:
             if (by1 >= st->wrapY) by1 -= st->height;
         }
         bx0 &= 0xFF; bx1 &= 0xFF; by0 &= 0xFF; by1 &= 0xFF;
-        const int i = lattice_[bx0], j = lattice_[bx1];
+        const int i = lattice_[int(bx0)], j = lattice_[int(bx1)];
         const double* q;
         const double sx = rx0 * rx0 * (3 - 2 * rx0), sy = ry0 * ry0 * (3 - 2 * ry0);
-        q = grad_[channel][lattice_[i + by0]];
+        q = grad_[channel][lattice_[i + int(by0)]];
         double u = rx0 * q[0] + ry0 * q[1];
-        q = grad_[channel][lattice_[j + by0]];
+        q = grad_[channel][lattice_[j + int(by0)]];
         double v = rx1 * q[0] + ry0 * q[1];
         const double a = u + sx * (v - u);
-        q = grad_[channel][lattice_[i + by1]];
+        q = grad_[channel][lattice_[i + int(by1)]];
         u = rx0 * q[0] + ry1 * q[1];
-        q = grad_[channel][lattice_[j + by1]];
+        q = grad_[channel][lattice_[j + int(by1)]];
         v = rx1 * q[0] + ry1 * q[1];
         const double b = u + sx * (v - u);
         return a + sy * (b - a);
@@ -360,10 +369,11 @@ public:
             };
             fx = adjust(fx, tileW);
             fy = adjust(fy, tileH);
-            st.width = int(tileW * fx + 0.5);
-            st.wrapX = int(kN + st.width);
-            st.height = int(tileH * fy + 0.5);
-            st.wrapY = int(kN + st.height);
+            // Held below 2^30, so doubling once an octave stays in range.
+            st.width = Cell(std::clamp(tileW * fx + 0.5, 0.0, 1073741824.0));
+            st.wrapX = kN + st.width;
+            st.height = Cell(std::clamp(tileH * fy + 0.5, 0.0, 1073741824.0));
+            st.wrapY = kN + st.height;
         }
         double sum = 0, ratio = 1;
         for (int o = 0; o < octaves; ++o) {
@@ -1131,7 +1141,8 @@ void InstallBitmapData(Runtime& rt)
             if (!std::all_of(std::begin(v), std::end(v), [](double x) { return std::isfinite(x); }))
                 return Value();
             m = QTransform(v[0], v[1], v[2], v[3], v[4], v[5]);
-            if (!m.isInvertible())
+            // Nor does one that takes it a billion pixels away or larger.
+            if (!m.isInvertible() || std::any_of(std::begin(v), std::end(v), [](double x) { return std::fabs(x) > 1e9; }))
                 return Value();
         }
         swf::ColorTransform cx;
