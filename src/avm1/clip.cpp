@@ -146,6 +146,10 @@ QRectF LocalBounds(const swf::Movie& movie, const DisplayObject& d)
     }
     if (!c && d.textState)
         r = QRectF(0, 0, std::max(0.0, d.textState->width), std::max(0.0, d.textState->height));
+    if (d.bitmap && !d.bitmap->image.isNull()) {
+        const QRectF b(0, 0, d.bitmap->image.width() * 20.0, d.bitmap->image.height() * 20.0);
+        r = r.isEmpty() ? b : r.united(b);
+    }
     if (d.drawing && !d.drawing->bounds.isEmpty())
         r = r.isEmpty() ? d.drawing->bounds : r.united(d.drawing->bounds);
     for (const swf::DisplayPtr& ch : d.children) {

@@ -73,6 +73,9 @@ public:
     static constexpr size_t kMaxObjects = 2'000'000;
     static constexpr int kMaxStringLength = 1 << 26;
     static constexpr int kMaxArrayLength = 1 << 21;
+    // Pixel memory of all BitmapData objects alive at once (bytes).
+    static constexpr qint64 kMaxBitmapBytes = qint64(1) << 29;
+    qint64 bitmapBytes = 0;
     template <class T, class... A>
     T* make(A&&... args)
     {

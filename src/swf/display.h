@@ -23,6 +23,15 @@ struct ScriptDrawing {
     int fill = 0, line = 0;
 };
 
+// Pixels a script owns (ActionScript's BitmapData), shown by the objects
+// it is attached to. `version` moves on each time the pixels change, so a
+// frame that shows changed pixels is drawn again; a disposed bitmap has a
+// null image and shows nothing.
+struct ScriptBitmap {
+    QImage image;   // ARGB32 premultiplied
+    quint64 version = 0;
+};
+
 struct DisplayObject;
 using DisplayPtr = std::shared_ptr<DisplayObject>;
 using DisplayList = std::vector<DisplayPtr>;   // sorted by depth
@@ -79,6 +88,8 @@ struct DisplayObject : std::enable_shared_from_this<DisplayObject> {
     int buttonState = 0;              // 0 up, 1 over, 2 down
     std::shared_ptr<const CompiledShape> drawing;   // shapes drawn by a script, below the children
     std::shared_ptr<ScriptDrawing> drawingSource;   // what `drawing` was prepared from
+    std::shared_ptr<ScriptBitmap> bitmap;            // attachBitmap: pixels shown below the drawing
+    bool bitmapSmoothing = false;
     std::shared_ptr<TextFieldState> textState;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
     DisplayObject* maskedBy = nullptr;   // setMask: the object that masks this one

@@ -167,7 +167,7 @@ void DrawnState::assign(const DisplayList& list, const DisplayObject* root)
 void DrawnState::add(const DisplayObject& o, int level)
 {
     Item it{level, o.depth, o.characterId, o.matrix, o.colorTransform, o.ratio, o.clipDepth, o.blendMode,
-            o.buttonState, o.visible, o.filters, o.drawing, {}};
+            o.buttonState, o.visible, o.filters, o.drawing, o.bitmap, o.bitmap ? o.bitmap->version : 0, {}};
     if (o.textState)
         it.text = std::make_shared<const TextFieldState>(*o.textState);
     items_.push_back(std::move(it));
@@ -189,7 +189,8 @@ bool DrawnState::operator==(const DrawnState& o) const
         if (a.level != b.level || a.depth != b.depth || a.characterId != b.characterId || a.matrix != b.matrix ||
             a.colorTransform != b.colorTransform || a.ratio != b.ratio || a.clipDepth != b.clipDepth ||
             a.blendMode != b.blendMode || a.buttonState != b.buttonState || a.visible != b.visible ||
-            !sameFilters || a.drawing != b.drawing || !!a.text != !!b.text || (a.text && *a.text != *b.text))
+            !sameFilters || a.drawing != b.drawing || a.bitmap != b.bitmap || a.bitmapVersion != b.bitmapVersion ||
+            !!a.text != !!b.text || (a.text && *a.text != *b.text))
             return false;
     }
     return true;
@@ -686,6 +687,8 @@ private:
                          bool fillsOnly = false);
     void drawText(QPainter& p, const TextCharacter& t, const QTransform& m, const ColorTransform& cx);
     void drawVideo(QPainter& p, const VideoCharacter& v, int frame, const QTransform& m, const ColorTransform& cx);
+    void drawScriptBitmap(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
+                          bool maskMode);
     void drawEditText(QPainter& p, const EditTextCharacter& t, const QTransform& m, const ColorTransform& cx,
                       const TextFieldState* state = nullptr);
     void drawMasked(QPainter& p, const DisplayObject& mask, ObjectSpan content, const QTransform& m,
@@ -1081,7 +1084,9 @@ void Renderer::drawContent(QPainter& p, const DisplayObject& o, const QTransform
         return;
     }
     if (!c || c->kind() == CharacterKind::Sprite) {
-        // A clip: what a script drew, then its children.
+        // A clip: pixels a script attached, what it drew, then its children.
+        if (o.bitmap)
+            drawScriptBitmap(p, o, m, use, maskMode);
         if (o.drawing)
             drawShape(p, *o.drawing, m, use, maskMode);
         if (nesting_ > 64)
@@ -1498,6 +1503,29 @@ void Renderer::drawVideo(QPainter& p, const VideoCharacter& v, int frame, const 
     p.setTransform(QTransform::fromScale(w * 20 / img.width(), h * 20 / img.height()) * m);
     const bool smooth = movie_.info.version >= 8 ? v.smoothing : v.frames.size() == 1;
     p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && aa_);
+    p.drawImage(0, 0, img);
+    p.restore();
+}
+
+void Renderer::drawScriptBitmap(QPainter& p, const DisplayObject& o, const QTransform& m, const ColorTransform& cx,
+                                bool maskMode)
+{
+    QImage img = o.bitmap->image;
+    if (img.isNull())
+        return;
+    if (maskMode) {
+        img.fill(Qt::white);
+    } else if (!cx.isIdentity()) {
+        for (int y = 0; y < img.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                line[x] = qPremultiply(cx.apply(qUnpremultiply(line[x])));
+        }
+    }
+    // One bitmap pixel is 20 twips.
+    p.save();
+    p.setTransform(QTransform::fromScale(20, 20) * m);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, o.bitmapSmoothing && aa_);
     p.drawImage(0, 0, img);
     p.restore();
 }

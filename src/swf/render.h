@@ -130,6 +130,8 @@ private:
         bool visible;
         std::shared_ptr<const std::vector<Filter>> filters;
         std::shared_ptr<const CompiledShape> drawing;   // held, so its address stays its own
+        std::shared_ptr<ScriptBitmap> bitmap;            // held likewise
+        quint64 bitmapVersion;
         // A copy of a field's state (most objects have none; an inline
         // copy would make every item several times larger).
         std::shared_ptr<const TextFieldState> text;

@@ -134,10 +134,7 @@ QString Describe(Activation& a, Object* self, std::initializer_list<std::pair<co
 
 void Accessor(Runtime& rt, Object* proto, const QString& name, NativeFunction get, NativeFunction set, uint16_t flags)
 {
-    Property& p = proto->props().insert(name, true);
-    p.getter = rt.newNative(std::move(get));
-    p.setter = set ? rt.newNative(std::move(set)) : nullptr;
-    p.flags = flags;
+    DefineAccessor(rt, proto, name, std::move(get), std::move(set), flags);
 }
 
 Object* GeomPackage(Runtime& rt)
@@ -720,6 +717,12 @@ void InstallTransform(Geom& g, Object* pkg)
 }
 
 } // namespace
+
+const double* ColorTransformNumbers(Object* o)
+{
+    const ColorTransformObject* c = ColorData(o);
+    return c ? c->v : nullptr;
+}
 
 void InstallGeom(Runtime& rt)
 {

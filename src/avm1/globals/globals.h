@@ -57,6 +57,20 @@ QString Unescape(const QString& s, int version);
 Value LoadText(Runtime& rt, const QString& url, double& bytes);
 void DeliverText(Runtime& rt, Object* target, const Value& text, double bytes);
 void DecodeVariables(Activation& a, Object* target, const QString& text);
+void InstallBitmapData(Runtime& rt);
+
+// A property with a native getter (and setter, when given) on `o`.
+inline void DefineAccessor(Runtime& rt, Object* o, const QString& name, NativeFunction get, NativeFunction set,
+                           uint16_t flags)
+{
+    Property& p = o->props().insert(name, true);
+    p.getter = rt.newNative(std::move(get));
+    p.setter = set ? rt.newNative(std::move(set)) : nullptr;
+    p.flags = flags;
+}
+// The eight numbers of a flash.geom.ColorTransform (red, green, blue and
+// alpha multipliers, then the offsets), or null when `o` is none.
+const double* ColorTransformNumbers(Object* o);
 
 // AsBroadcaster.initialize on an object.
 void MakeBroadcaster(Runtime& rt, Object* o);

@@ -28,6 +28,7 @@ void InstallGlobals(Runtime& rt)
     InstallXml(rt);
     InstallSelection(rt);
     InstallLoading(rt);
+    InstallBitmapData(rt);
 }
 
 void Runtime::defineBuiltins()
