@@ -267,10 +267,18 @@ DisplayObject* ScriptedMovie::addChild(DisplayObject* parent, int characterId, c
 void ScriptedMovie::initialize(DisplayObject* o)
 {
     const DisplayPtr self = ptrOf(o);
-    ClipObject* obj = rt_->clipObject(o);
     // A class registered for the symbol gives the clip its prototype.
     Object* ctor = registeredClass(o->characterId);
+    // Shapes, morphs, bitmaps and static text are out of scripts' reach:
+    // their script object is made when something first asks for it, so
+    // long timelines of shapes do not fill the script heap.
+    const swf::Character* character = movie_->character(o->characterId);
+    const auto kind = character ? character->kind() : swf::CharacterKind::Sprite;
+    if (ctor || kind == swf::CharacterKind::Sprite || kind == swf::CharacterKind::Button ||
+        kind == swf::CharacterKind::EditText || kind == swf::CharacterKind::Video)
+        rt_->clipObject(o);
     if (ctor) {
+        ClipObject* obj = rt_->clipObject(o);
         Activation a(*rt_, rt_->version(), nullptr, obj, obj);
         if (Object* proto = ctor->get(a, QStringLiteral("prototype")).asObject())
             obj->setProto(proto);
