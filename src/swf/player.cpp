@@ -351,9 +351,10 @@ QTransform ViewTransform(const QRectF& stage, const QSizeF& viewport, const Rend
 
 // Seeking. A goto replays the timeline from the nearest saved state (a
 // checkpoint) at or before the destination, so its cost does not grow with
-// the frame number. Checkpoints are copies of the display list's pointers:
-// objects that did not change are shared with the live list (the runner
-// copies an object before changing a shared one). They are taken while
+// the frame number. Checkpoints are copies of the display list, which
+// copy its chunk pointers: chunks and objects that did not change are
+// shared with the live list (the list copies a chunk, and the runner an
+// object, before changing a shared one). They are taken while
 // the timeline plays from the start, each once the replay work since the
 // previous one outweighs copying the list, and they are thinned out where
 // they lie closest when their memory passes a bound.
