@@ -2,6 +2,7 @@
 plovex_add_test(swf_format_test SOURCES swf/format_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_player_test SOURCES swf/player_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_seek_test SOURCES swf/seek_test.cpp LIBS plovex_swf)
+plovex_add_test(swf_display_list_test SOURCES swf/display_list_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_render_test SOURCES swf/render_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_raster_test SOURCES swf/raster_test.cpp LIBS plovex_swf)
 plovex_add_test(swf_filters_test SOURCES swf/filters_test.cpp LIBS plovex_swf)

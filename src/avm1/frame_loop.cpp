@@ -285,10 +285,18 @@ DisplayObject* ScriptedMovie::addChild(DisplayObject* parent, int characterId, c
 void ScriptedMovie::initialize(DisplayObject* o)
 {
     const DisplayPtr self = ptrOf(o);
-    ClipObject* obj = rt_->clipObject(o);
     // A class registered for the symbol gives the clip its prototype.
     Object* ctor = registeredClass(o->characterId);
+    // Shapes, morphs, bitmaps and static text are out of scripts' reach:
+    // their script object is made when something first asks for it, so
+    // long timelines of shapes do not fill the script heap.
+    const swf::Character* character = movie_->character(o->characterId);
+    const auto kind = character ? character->kind() : swf::CharacterKind::Sprite;
+    if (ctor || kind == swf::CharacterKind::Sprite || kind == swf::CharacterKind::Button ||
+        kind == swf::CharacterKind::EditText || kind == swf::CharacterKind::Video)
+        rt_->clipObject(o);
     if (ctor) {
+        ClipObject* obj = rt_->clipObject(o);
         Activation a(*rt_, rt_->version(), nullptr, obj, obj);
         if (Object* proto = ctor->get(a, QStringLiteral("prototype")).asObject())
             obj->setProto(proto);
@@ -541,46 +549,20 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
     }
     // Backwards: rebuild the timeline's objects for the destination frame,
     // keeping those that would stand there anyway.
-    struct Want {
-        swf::PlaceObject place;   // accumulated
-        int placedAt = 0;
-    };
-    std::map<int, Want> want;
-    for (int f = 0; f <= frame; ++f)
-        for (const swf::ControlTag& tag : tl->frames[size_t(f)].tags) {
-            if (const auto* p = std::get_if<swf::PlaceObject>(&tag)) {
-                auto w = want.find(p->depth);
-                if (p->move && w != want.end()) {
-                    swf::PlaceObject& acc = w->second.place;
-                    if (p->characterId) acc.characterId = p->characterId;
-                    if (p->matrix) acc.matrix = p->matrix;
-                    if (p->colorTransform) acc.colorTransform = p->colorTransform;
-                    if (p->ratio) acc.ratio = p->ratio;
-                    if (p->name) acc.name = p->name;
-                    if (p->clipDepth) acc.clipDepth = p->clipDepth;
-                    if (p->filters) acc.filters = p->filters;
-                    if (p->blendMode) acc.blendMode = p->blendMode;
-                    if (p->visible) acc.visible = p->visible;
-                } else if (p->characterId && (p->move || w == want.end())) {
-                    // (A place on a depth in use fails.)
-                    Want nw;
-                    nw.place = *p;
-                    nw.place.move = false;
-                    nw.placedAt = f;
-                    want[p->depth] = nw;
-                }
-            } else if (const auto* r = std::get_if<swf::RemoveObject>(&tag)) {
-                want.erase(r->depth);
-            }
-        }
-    // Remove what does not belong.
+    auto& states = timelineStates_[tl];
+    if (!states)
+        states = std::make_unique<TimelineStates>(*tl, stateBudget_);
+    const TimelineState want = states->at(frame);
+    // Remove what does not belong (both lists go by depth).
     std::vector<DisplayPtr> drop;   // kept alive: removal runs scripts
-    for (const DisplayPtr& c : clip->children) {
+    auto w = want.begin();
+    for (const DisplayPtr& c : std::as_const(clip->children)) {
         if (c->placeFrame < 0 || c->depth >= kDepthOffset)
             continue;
-        auto w = want.find(c->depth);
-        if (w == want.end() || !w->second.place.characterId || *w->second.place.characterId != c->characterId ||
-            w->second.placedAt != c->placeFrame)
+        while (w != want.end() && w->first < c->depth)
+            ++w;
+        if (w == want.end() || w->first != c->depth || !w->second->place.characterId ||
+            *w->second->place.characterId != c->characterId || w->second->placedAt != c->placeFrame)
             drop.push_back(c);
     }
     for (const DisplayPtr& d : drop)
@@ -588,19 +570,33 @@ void ScriptedMovie::gotoClip(DisplayObject* clip, int frame, bool play)
     clip->frame = frame;
     runInitActions(tl->frames[size_t(frame)]);
     queueFrameActions(clip, frame);
-    for (auto& [depth, w] : want) {
-        auto it = swf::FindDepth(clip->children, depth);
-        if (it != clip->children.end() && (*it)->depth == depth) {
+    // Objects that stand get the timeline's transform, colour and ratio
+    // back; missing ones are placed. Placing runs scripts, which may change
+    // the list, so the walk finds its place again after each one.
+    const swf::DisplayList& children = clip->children;
+    auto it = children.begin();
+    bool lost = false;
+    for (const auto& [depth, placement] : want) {
+        if (lost) {
+            it = swf::FindDepth(children, depth);
+            lost = false;
+        }
+        while (it != children.end() && (*it)->depth < depth)
+            ++it;
+        if (it != children.end() && (*it)->depth == depth) {
             DisplayObject* o = it->get();
             if (o->placeFrame < 0)
                 continue;
-            const swf::PlaceObject& p = w.place;
-            if (p.matrix) o->matrix = *p.matrix;
-            if (p.colorTransform) o->colorTransform = *p.colorTransform;
-            if (p.ratio) o->ratio = *p.ratio;
+            // What the tags leave unset is as a fresh placement has it, so a
+            // ratio or colour a later frame gave does not linger.
+            const swf::PlaceObject& p = placement->place;
+            o->matrix = p.matrix.value_or(swf::Matrix());
+            o->colorTransform = p.colorTransform.value_or(swf::ColorTransform());
+            o->ratio = p.ratio.value_or(0);
             continue;
         }
-        place(clip, w.place, w.placedAt);
+        place(clip, placement->place, placement->placedAt);
+        lost = true;
     }
 }
 

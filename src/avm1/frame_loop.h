@@ -9,10 +9,12 @@
 // destination frame's actions.
 
 #include "avm1/runtime.h"
+#include "avm1/timeline_state.h"
 #include "swf/player.h"
 #include "swf/sound_events.h"
 
 #include <deque>
+#include <map>
 #include <set>
 
 namespace plovex::avm1 {
@@ -109,6 +111,10 @@ private:
     int placementBudget_ = 200000;
     ScriptOptions options_;
     swf::AudioEvents* audio_ = nullptr;   // sounds of the frames played
+    // What each timeline's tags have standing at a frame, which a goto
+    // backwards rebuilds the timeline's objects towards.
+    TimelineStateBudget stateBudget_;
+    std::map<const swf::Timeline*, std::unique_ptr<TimelineStates>> timelineStates_;
     // Input state.
     std::weak_ptr<swf::DisplayObject> hover_, pressed_;
     bool userEvent_ = false;

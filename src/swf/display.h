@@ -11,7 +11,10 @@
 #include "swf/sound_events.h"
 #include "swf/text_format.h"
 
+#include <iterator>
 #include <memory>
+#include <type_traits>
+#include <vector>
 
 namespace plovex::swf {
 
@@ -34,7 +37,130 @@ struct ScriptBitmap {
 
 struct DisplayObject;
 using DisplayPtr = std::shared_ptr<DisplayObject>;
-using DisplayList = std::vector<DisplayPtr>;   // sorted by depth
+
+// The objects of one timeline, sorted by depth.
+//
+// Held in runs of consecutive objects (chunks) of at most kChunkMax
+// pointers, so that placing or removing an object at any depth moves a
+// few dozen pointers, not the whole list, and drawing still walks
+// contiguous memory. A copy of a list copies only its chunk pointers:
+// the copies share their chunks until one of them writes, and a write
+// (any access through a non-const iterator) first gives the writing list
+// a chunk of its own. So a saved state of a long list costs little more
+// than the objects that changed since the state before it.
+class DisplayList {
+    using Chunk = std::vector<DisplayPtr>;
+    using ChunkPtr = std::shared_ptr<Chunk>;
+
+public:
+    static constexpr size_t kChunkMax = 128;   // a chunk that grows past this is split in two
+
+    template <bool Const>
+    class Iter {
+        using List = std::conditional_t<Const, const DisplayList, DisplayList>;
+
+    public:
+        using iterator_category = std::bidirectional_iterator_tag;
+        using value_type = DisplayPtr;
+        using difference_type = std::ptrdiff_t;
+        using reference = std::conditional_t<Const, const DisplayPtr&, DisplayPtr&>;
+        using pointer = std::conditional_t<Const, const DisplayPtr*, DisplayPtr*>;
+
+        Iter() = default;
+        Iter(List* list, size_t chunk, size_t index) : list_(list), chunk_(chunk), index_(index) {}
+        operator Iter<true>() const { return Iter<true>(list_, chunk_, index_); }
+
+        reference operator*() const
+        {
+            if constexpr (Const)
+                return (*list_->chunks_[chunk_])[index_];
+            else
+                return list_->writable(chunk_)[index_];
+        }
+        pointer operator->() const { return &**this; }
+        Iter& operator++()
+        {
+            if (++index_ == list_->chunks_[chunk_]->size()) {
+                ++chunk_;
+                index_ = 0;
+            }
+            return *this;
+        }
+        Iter operator++(int)
+        {
+            Iter t = *this;
+            ++*this;
+            return t;
+        }
+        Iter& operator--()
+        {
+            if (index_ == 0)
+                index_ = list_->chunks_[--chunk_]->size();
+            --index_;
+            return *this;
+        }
+        Iter operator--(int)
+        {
+            Iter t = *this;
+            --*this;
+            return t;
+        }
+        friend bool operator==(const Iter& a, const Iter& b) { return a.chunk_ == b.chunk_ && a.index_ == b.index_; }
+        // Reading the pointer here never copies a shared chunk.
+        const DisplayPtr& peek() const { return (*list_->chunks_[chunk_])[index_]; }
+
+    private:
+        friend class DisplayList;
+        List* list_ = nullptr;
+        size_t chunk_ = 0, index_ = 0;   // the end: chunk_ == the number of chunks, index_ 0
+    };
+    using iterator = Iter<false>;
+    using const_iterator = Iter<true>;
+    using reverse_iterator = std::reverse_iterator<iterator>;
+    using const_reverse_iterator = std::reverse_iterator<const_iterator>;
+    using value_type = DisplayPtr;
+    using size_type = size_t;
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void clear()
+    {
+        chunks_.clear();
+        size_ = 0;
+    }
+    iterator begin() { return iterator(this, 0, 0); }
+    iterator end() { return iterator(this, chunks_.size(), 0); }
+    const_iterator begin() const { return const_iterator(this, 0, 0); }
+    const_iterator end() const { return const_iterator(this, chunks_.size(), 0); }
+    const_iterator cbegin() const { return begin(); }
+    const_iterator cend() const { return end(); }
+    reverse_iterator rbegin() { return reverse_iterator(end()); }
+    reverse_iterator rend() { return reverse_iterator(begin()); }
+    const_reverse_iterator rbegin() const { return const_reverse_iterator(end()); }
+    const_reverse_iterator rend() const { return const_reverse_iterator(begin()); }
+    const DisplayPtr& front() const { return chunks_.front()->front(); }
+    const DisplayPtr& back() const { return chunks_.back()->back(); }
+
+    // Puts `p` before `pos`; returns where it went.
+    iterator insert(const_iterator pos, DisplayPtr p);
+    void push_back(DisplayPtr p) { insert(end(), std::move(p)); }
+    // Removes the object at `pos`; returns the place after it.
+    iterator erase(const_iterator pos);
+    // The first object at `depth` or deeper (the end when none).
+    iterator lowerBound(int depth);
+    const_iterator lowerBound(int depth) const;
+
+    // Chunks the list is held in: what copying the list copies.
+    size_t chunkCount() const { return chunks_.size(); }
+    // How many of this list's chunks `older` holds too (both lists in depth order).
+    size_t chunksSharedWith(const DisplayList& older) const;
+
+private:
+    Chunk& writable(size_t chunk);
+    size_t chunkAtDepth(int depth) const;
+    std::vector<ChunkPtr> chunks_;   // none empty
+    size_t size_ = 0;
+};
 
 // State of a text field that scripts or the user changed; absent while
 // the field shows its character's initial text. The text and its runs of
@@ -152,6 +278,13 @@ private:
 };
 
 // The position in a depth-sorted list where `depth` is or would go.
-DisplayList::iterator FindDepth(DisplayList& list, int depth);
+inline DisplayList::iterator FindDepth(DisplayList& list, int depth)
+{
+    return list.lowerBound(depth);
+}
+inline DisplayList::const_iterator FindDepth(const DisplayList& list, int depth)
+{
+    return list.lowerBound(depth);
+}
 
 } // namespace plovex::swf

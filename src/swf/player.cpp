@@ -10,24 +10,122 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <unordered_set>
+#include <utility>
 
 namespace plovex::swf {
 
-// --- Timelines ----------------------------------------------------------------
+// --- Display lists -------------------------------------------------------------
 
-DisplayList::iterator FindDepth(DisplayList& list, int depth)
+DisplayList::Chunk& DisplayList::writable(size_t chunk)
+{
+    ChunkPtr& c = chunks_[chunk];
+    if (c.use_count() > 1)
+        c = std::make_shared<Chunk>(*c);
+    return *c;
+}
+
+DisplayList::iterator DisplayList::insert(const_iterator pos, DisplayPtr p)
+{
+    size_t c = pos.chunk_, i = pos.index_;
+    if (chunks_.empty()) {
+        chunks_.push_back(std::make_shared<Chunk>());
+        c = i = 0;
+    } else if (c == chunks_.size()) {
+        // After the last object: at the end of the last chunk.
+        c = chunks_.size() - 1;
+        i = chunks_[c]->size();
+    }
+    Chunk& chunk = writable(c);
+    chunk.insert(chunk.begin() + std::ptrdiff_t(i), std::move(p));
+    ++size_;
+    if (chunk.size() > kChunkMax) {
+        // Split in two halves, so that either side has room again.
+        const size_t half = chunk.size() / 2;
+        auto upper = std::make_shared<Chunk>();
+        upper->assign(std::make_move_iterator(chunk.begin() + std::ptrdiff_t(half)),
+                      std::make_move_iterator(chunk.end()));
+        chunk.erase(chunk.begin() + std::ptrdiff_t(half), chunk.end());
+        chunks_.insert(chunks_.begin() + std::ptrdiff_t(c) + 1, std::move(upper));
+        if (i >= half) {
+            ++c;
+            i -= half;
+        }
+    }
+    return iterator(this, c, i);
+}
+
+DisplayList::iterator DisplayList::erase(const_iterator pos)
+{
+    size_t c = pos.chunk_, i = pos.index_;
+    Chunk& chunk = writable(c);
+    chunk.erase(chunk.begin() + std::ptrdiff_t(i));
+    --size_;
+    if (chunk.empty()) {
+        chunks_.erase(chunks_.begin() + std::ptrdiff_t(c));
+        return iterator(this, c, 0);
+    }
+    // A chunk that has shrunk to a quarter takes in the one after it when
+    // both fit in one, so removals do not leave a trail of tiny chunks.
+    if (chunk.size() < kChunkMax / 4 && c + 1 < chunks_.size() &&
+        chunk.size() + chunks_[c + 1]->size() <= kChunkMax / 2) {
+        const Chunk& next = *chunks_[c + 1];
+        if (chunks_[c + 1].use_count() > 1)
+            chunk.insert(chunk.end(), next.begin(), next.end());
+        else
+            chunk.insert(chunk.end(), std::make_move_iterator(chunks_[c + 1]->begin()),
+                         std::make_move_iterator(chunks_[c + 1]->end()));
+        chunks_.erase(chunks_.begin() + std::ptrdiff_t(c) + 1);
+    }
+    if (i == chunks_[c]->size())
+        return iterator(this, c + 1, 0);
+    return iterator(this, c, i);
+}
+
+size_t DisplayList::chunkAtDepth(int depth) const
 {
     // Most placements go on top of everything before them.
-    if (list.empty() || list.back()->depth < depth)
-        return list.end();
-    return std::lower_bound(list.begin(), list.end(), depth,
-                            [](const DisplayPtr& o, int d) { return o->depth < d; });
+    if (chunks_.empty() || chunks_.back()->back()->depth < depth)
+        return chunks_.size();
+    const auto it = std::partition_point(chunks_.begin(), chunks_.end(),
+                                         [depth](const ChunkPtr& c) { return c->back()->depth < depth; });
+    return size_t(it - chunks_.begin());
 }
+
+DisplayList::const_iterator DisplayList::lowerBound(int depth) const
+{
+    const size_t c = chunkAtDepth(depth);
+    if (c == chunks_.size())
+        return end();
+    const Chunk& chunk = *chunks_[c];
+    const auto it = std::lower_bound(chunk.begin(), chunk.end(), depth,
+                                     [](const DisplayPtr& o, int d) { return o->depth < d; });
+    return const_iterator(this, c, size_t(it - chunk.begin()));
+}
+
+DisplayList::iterator DisplayList::lowerBound(int depth)
+{
+    const const_iterator it = std::as_const(*this).lowerBound(depth);
+    return iterator(this, it.chunk_, it.index_);
+}
+
+size_t DisplayList::chunksSharedWith(const DisplayList& older) const
+{
+    std::unordered_set<const Chunk*> theirs;
+    theirs.reserve(older.chunks_.size());
+    for (const ChunkPtr& c : older.chunks_)
+        theirs.insert(c.get());
+    size_t shared = 0;
+    for (const ChunkPtr& c : chunks_)
+        shared += theirs.count(c.get());
+    return shared;
+}
+
+// --- Timelines ----------------------------------------------------------------
 
 DisplayList CloneList(const DisplayList& list)
 {
     DisplayList out;
-    out.reserve(list.size());
     for (const DisplayPtr& o : list) {
         auto c = std::make_shared<DisplayObject>(*o);
         c->parent = nullptr;
@@ -64,7 +162,7 @@ DisplayObject& TimelineRunner::own(DisplayPtr& p)
 {
     if (p.use_count() > 1) {
         p = std::make_shared<DisplayObject>(*p);
-        work_ += 1 + p->children.size() / kSlotsPerWorkUnit;
+        work_ += 1 + p->children.chunkCount() / kSlotsPerWorkUnit;
     }
     return *p;
 }
@@ -253,9 +351,10 @@ QTransform ViewTransform(const QRectF& stage, const QSizeF& viewport, const Rend
 
 // Seeking. A goto replays the timeline from the nearest saved state (a
 // checkpoint) at or before the destination, so its cost does not grow with
-// the frame number. Checkpoints are copies of the display list's pointers:
-// objects that did not change are shared with the live list (the runner
-// copies an object before changing a shared one). They are taken while
+// the frame number. Checkpoints are copies of the display list, which
+// copy its chunk pointers: chunks and objects that did not change are
+// shared with the live list (the list copies a chunk, and the runner an
+// object, before changing a shared one). They are taken while
 // the timeline plays from the start, each once the replay work since the
 // previous one outweighs copying the list, and they are thinned out where
 // they lie closest when their memory passes a bound.
@@ -321,8 +420,6 @@ struct Player::State {
 
     void restore(const std::map<int, Checkpoint>::const_iterator& it)
     {
-        list.clear();
-        list.reserve(it->second.list.size() + 64);
         list = it->second.list;
         running = it->second.running;
         frame = it->first;
@@ -330,7 +427,7 @@ struct Player::State {
         work = baseWork = it->second.work;
     }
 
-    static quint64 restoreWork(const Checkpoint& c) { return c.list.size() / TimelineRunner::kSlotsPerWorkUnit; }
+    static quint64 restoreWork(const Checkpoint& c) { return c.list.chunkCount() / TimelineRunner::kSlotsPerWorkUnit; }
 
     void step()
     {
@@ -345,7 +442,7 @@ struct Player::State {
             baseWork = it->second.work;
             return;
         }
-        if (work - baseWork >= std::max(kMinCheckpointWork, quint64(list.size() / kCheckpointSlotsPerWork)))
+        if (work - baseWork >= std::max(kMinCheckpointWork, quint64(list.chunkCount() / kCheckpointSlotsPerWork)))
             checkpoint(work - baseWork);
     }
 
@@ -355,9 +452,14 @@ struct Player::State {
         c.list = list;
         c.running = running;
         c.work = work;
-        // The pointers, and (at most) the objects made since the checkpoint
-        // before, which this one may be the last to hold.
-        c.bytes = sizeof(Checkpoint) + 64 + c.list.size() * sizeof(DisplayPtr) + c.running.size() * sizeof(int) +
+        // Its chunk pointers, the chunks the checkpoint before it does not
+        // hold, and (at most) the objects made since then, which this one
+        // may be the last to hold.
+        size_t ownChunks = c.list.chunkCount();
+        if (auto before = checkpoints.lower_bound(frame); before != checkpoints.begin())
+            ownChunks -= c.list.chunksSharedWith(std::prev(before)->second.list);
+        c.bytes = sizeof(Checkpoint) + 64 + c.list.chunkCount() * sizeof(DisplayPtr) +
+                  c.running.size() * sizeof(int) + ownChunks * (64 + DisplayList::kChunkMax * sizeof(DisplayPtr)) +
                   workSince * sizeof(DisplayObject);
         checkpointBytes += c.bytes;
         checkpoints.emplace(frame, std::move(c));

@@ -34,6 +34,7 @@ struct MovieInfo {
 
 class Movie;
 struct DisplayObject;
+class DisplayList;
 
 // A movie whose own scripts run. The player hands frames, gotos and input
 // to it and draws what it shows; script-free movies play without one.
@@ -120,7 +121,7 @@ public:
     // The script runtime, when the movie's scripts run (input goes there).
     MovieRuntime* scripts() const;
     // What the current frame shows: the root's display list (swf/display.h).
-    const std::vector<std::shared_ptr<DisplayObject>>& displayList() const;
+    const DisplayList& displayList() const;
     // The frames whose display lists seeking keeps (ascending).
     std::vector<int> checkpointFrames() const;
 

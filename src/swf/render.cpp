@@ -198,7 +198,13 @@ bool DrawnState::operator==(const DrawnState& o) const
 
 namespace {
 
-using ObjectSpan = std::span<const DisplayPtr>;
+// A run of consecutive objects of one list.
+struct ObjectSpan {
+    DisplayList::const_iterator first, last;
+    ObjectSpan(const DisplayList& list) : first(list.begin()), last(list.end()) {}
+    ObjectSpan(DisplayList::const_iterator f, DisplayList::const_iterator l) : first(f), last(l) {}
+    bool empty() const { return first == last; }
+};
 
 // Flash draws hairlines and thin lines at least one pixel wide.
 constexpr double kMinLinePixels = 1.0;
@@ -750,13 +756,13 @@ void Renderer::begin(QPainter& lp, QImage& img) const
 
 void Renderer::drawList(QPainter& p, ObjectSpan list, const QTransform& m, const ColorTransform& cx)
 {
-    for (size_t i = 0; i < list.size();) {
-        const DisplayObject& o = *list[i];
+    for (auto i = list.first; i != list.last;) {
+        const DisplayObject& o = **i;
         if (o.clipDepth > 0) {
-            size_t j = i + 1;
-            while (j < list.size() && list[j]->depth <= o.clipDepth)
+            auto j = std::next(i);
+            while (j != list.last && (*j)->depth <= o.clipDepth)
                 ++j;
-            drawMasked(p, o, list.subspan(i + 1, j - i - 1), m, cx);
+            drawMasked(p, o, ObjectSpan(std::next(i), j), m, cx);
             i = j;
             continue;
         }

@@ -1,13 +1,16 @@
 // Seeking through checkpoints: a goto gives exactly the display list and
 // the picture that playing from frame 0 gives, for movies whose lists
-// grow, change at depths and hold sprites whose own timelines run.
+// grow, change at depths, hold sprites whose own timelines run and morph
+// shapes at changing ratios.
 
 #include "swf/display.h"
 #include "swf/fixtures.h"
 #include "swf/player.h"
+#include "swf/render.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace plovex::swf;
@@ -155,6 +158,89 @@ QByteArray Sprites()
     return w.finish();
 }
 
+// A rectangle that morphs from one place, size and colour to another
+// (DefineMorphShape: solid fill, four straight edges at either end).
+void DefineMorphRect(SwfWriter& w, int id, const QRectF& from, const QColor& fromColor, const QRectF& to,
+                     const QColor& toColor)
+{
+    const auto twips = [](const QRectF& r) {
+        return Rect{int(r.left() * 20), int(r.right() * 20), int(r.top() * 20), int(r.bottom() * 20)};
+    };
+    // The edges of a rectangle, from its top-left corner round.
+    const auto edges = [](BitWriter& b, const QRectF& r, bool withFill) {
+        const int x = int(r.left() * 20), y = int(r.top() * 20), wd = int(r.width() * 20), ht = int(r.height() * 20);
+        b.ub(withFill ? 1 : 0, 4);   // fill index bits
+        b.ub(0, 4);                  // line index bits
+        // Style change: move to the corner (and take fill 0 at the start).
+        b.ub(0, 1);
+        b.ub(0, 3);                  // no new styles, no line style, no fill 1
+        b.ub(withFill ? 1 : 0, 1);   // fill 0
+        b.ub(1, 1);                  // move to
+        const int mb = std::max(BitWriter::signedBits(x), BitWriter::signedBits(y));
+        b.ub(uint32_t(mb), 5);
+        b.sb(x, mb);
+        b.sb(y, mb);
+        if (withFill)
+            b.ub(1, 1);
+        for (const auto& [dx, dy] : {std::pair{wd, 0}, std::pair{0, ht}, std::pair{-wd, 0}, std::pair{0, -ht}}) {
+            const int nb = std::max({BitWriter::signedBits(dx), BitWriter::signedBits(dy), 2});
+            b.ub(1, 1);   // edge
+            b.ub(1, 1);   // straight
+            b.ub(uint32_t(nb - 2), 4);
+            b.ub(1, 1);   // both deltas
+            b.sb(dx, nb);
+            b.sb(dy, nb);
+        }
+        b.ub(0, 6);   // end of shape
+        b.align();
+    };
+    BitWriter styles;
+    styles.u8(1);   // one fill style, at both ends
+    styles.u8(0);   // solid
+    styles.rgba(fromColor);
+    styles.rgba(toColor);
+    styles.u8(0);   // no line styles
+    edges(styles, from, true);
+    BitWriter end;
+    edges(end, to, false);
+    const QByteArray startPart = styles.data();
+    BitWriter t;
+    t.u16(uint16_t(id));
+    t.rect(twips(from));
+    t.rect(twips(to));
+    t.u32(uint32_t(startPart.size()));
+    t.bytes(startPart);
+    t.bytes(end.data());
+    w.tag(kDefineMorphShape, t.data());
+}
+
+// Morphing rectangles at a few depths take new ratios every frame, are
+// replaced by new instances and removed, beside a growing list.
+QByteArray Morphs()
+{
+    SwfWriter w(Small());
+    Shapes(w);
+    DefineMorphRect(w, 5, QRectF(0, 0, 10, 10), Qt::red, QRectF(60, 40, 40, 20), Qt::blue);
+    DefineMorphRect(w, 6, QRectF(80, 60, 30, 20), QColor(0, 160, 0, 255), QRectF(10, 70, 8, 8), QColor(250, 200, 0, 128));
+    for (int f = 0; f < 700; ++f) {
+        const int d = 30000 + f % 4;
+        if (f % 50 == 0) {
+            PlaceObject p = PlaceNew(5 + (f / 50) % 2, d, At(f));
+            p.ratio = (f * 131) % 65536;
+            w.placeObject2(p);
+        } else if (f % 50 == 37) {
+            w.removeObject2(30000 + (f / 7) % 4);
+        } else {
+            PlaceObject p = PlaceMove(d, At(f / 3));
+            p.ratio = (f * 977) % 65536;
+            w.placeObject2(p);
+        }
+        w.placeObject2(PlaceNew(1 + f % 3, 1 + f, At(f)));
+        w.showFrame();
+    }
+    return w.finish();
+}
+
 struct SeekCase {
     const char* name;
     std::function<QByteArray()> build;
@@ -217,8 +303,34 @@ INSTANTIATE_TEST_SUITE_P(Movies, SeekExact,
                          ::testing::Values(SeekCase{"GrowingOnTop", [] { return Growing(false); }},
                                            SeekCase{"GrowingBelow", [] { return Growing(true); }},
                                            SeekCase{"ChurnAtDepths", Churn},
-                                           SeekCase{"SpritesRunning", Sprites}),
+                                           SeekCase{"SpritesRunning", Sprites},
+                                           SeekCase{"MorphRatios", Morphs}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The morph fixture's shapes load as morphs and are drawn by their ratio:
+// the red square at the start, the blue band at the end.
+TEST(SeekExact, MorphFixtureDrawsByRatio)
+{
+    const auto movie = LoadMovie(Morphs());
+    ASSERT_TRUE(movie->get<MorphShapeCharacter>(5));
+    const auto draw = [&](int ratio) {
+        DisplayList list;
+        auto o = std::make_shared<DisplayObject>();
+        o->characterId = 5;
+        o->ratio = ratio;
+        list.push_back(o);
+        QImage img(120, 90, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::white);
+        RenderCache cache;
+        RenderDisplayList(*movie, list, img, QTransform::fromScale(1.0 / 20, 1.0 / 20), false, cache);
+        return img;
+    };
+    const QImage start = draw(0), end = draw(65535);
+    EXPECT_EQ(start.pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(start.pixelColor(80, 50), QColor(Qt::white));
+    EXPECT_EQ(end.pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_EQ(end.pixelColor(80, 50), QColor(Qt::blue));
+}
 
 // Playing on past the end loops; the states seeking keeps stay as they
 // were, so a later goto is still exact.

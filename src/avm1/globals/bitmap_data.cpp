@@ -465,7 +465,9 @@ void DrawInto(Runtime& rt, BitmapDataObject& target, swf::DisplayObject* d, Bitm
         copy->filters = d->filters;
         copy->colorTransform = cx;
         swf::RenderCache cache;
-        swf::RenderDisplayList(rt.movie(), swf::DisplayList{copy}, layer, QTransform::fromScale(0.05, 0.05) * m, true,
+        swf::DisplayList one;
+        one.push_back(copy);
+        swf::RenderDisplayList(rt.movie(), one, layer, QTransform::fromScale(0.05, 0.05) * m, true,
                                cache);
     } else if (src && src->valid()) {
         QImage from = src->pixels->image;

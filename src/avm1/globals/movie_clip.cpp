@@ -136,18 +136,28 @@ void InstallMovieClip(Runtime& rt)
         } else {
             target = intOf(a, args[0]) + 16384;
         }
+        // Both objects leave the list and go back in at their new depths.
         auto& list = parent->children;
-        swf::DisplayPtr mine;
-        for (auto& c : list)
-            if (c.get() == d) mine = c;
-        for (auto& c : list)
-            if (c->depth == target && c.get() != d) {
-                c->depth = d->depth;
-                c->placeFrame = -1;
+        const auto take = [&list](const std::function<bool(const swf::DisplayPtr&)>& match) {
+            swf::DisplayPtr taken;
+            const auto it = std::find_if(list.cbegin(), list.cend(), match);
+            if (it != list.cend()) {
+                taken = *it;
+                list.erase(it);
             }
+            return taken;
+        };
+        const swf::DisplayPtr mine = take([d](const swf::DisplayPtr& c) { return c.get() == d; });
+        const swf::DisplayPtr other = take([d, target](const swf::DisplayPtr& c) { return c->depth == target && c.get() != d; });
+        if (other) {
+            other->depth = d->depth;
+            other->placeFrame = -1;
+            list.insert(swf::FindDepth(list, other->depth), other);
+        }
         d->depth = target;
         d->placeFrame = -1;
-        std::stable_sort(list.begin(), list.end(), [](const swf::DisplayPtr& x, const swf::DisplayPtr& y) { return x->depth < y->depth; });
+        if (mine)
+            list.insert(swf::FindDepth(list, target), mine);
         return Value();
     });
     def("attachMovie", [&rt](Activation& a, Object* o, Args& args) -> Value {
