@@ -309,12 +309,21 @@ TEST(Avm1Script, OneFrameScripts)
     for (const char* text : {"1.2345.678", "1.2345.6e50", "1e4294967297", " -034.1+e20", "e10"})
         parse.push(QString::fromLatin1(text)).callFunction(1, QStringLiteral("parseFloat")).trace();
 
+    // A function applied or called on undefined or null runs on _global.
+    ActionWriter onGlobal;
+    ActionWriter isGlobal;
+    isGlobal.push(QStringLiteral("this")).getVariable().push(QStringLiteral("_global")).getVariable().op(0x66).trace();
+    onGlobal.defineFunction(QStringLiteral("f"), {}, isGlobal);
+    onGlobal.pushUndefined().callMethod(1, QStringLiteral("f"), QStringLiteral("apply")).op(0x17);
+    onGlobal.pushNull().callMethod(1, QStringLiteral("f"), QStringLiteral("call")).op(0x17);
+
     const struct {
         const char* name;
         ActionWriter code;
         QStringList expected;
     } cases[] = {
         {"WaitForFrame2", waits, {"1", "16001", "16002.5", "-43"}},
+        {"apply and call without this", onGlobal, {"true", "true"}},
         {"parseFloat", parse, {"true", "1.2345678", "1.23456", "10", "-34.1", "NaN"}},
         {"addProperty on an array", array, {"true", "10", "false"}},
     };

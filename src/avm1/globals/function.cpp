@@ -12,7 +12,7 @@ void InstallFunction(Runtime& rt)
     proto->defineNative(rt, QStringLiteral("call"), [&rt](Activation& a, Object* self, Args& args) -> Value {
         const Value thisv = Arg(args, 0);
         Args rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
-        return rt.call(a, Value(self), thisv.isNullish() ? Value() : thisv, rest);
+        return rt.call(a, Value(self), thisv.isNullish() ? Value(rt.global) : thisv, rest);
     }, kDontEnum | kVersion6);
     proto->defineNative(rt, QStringLiteral("apply"), [&rt](Activation& a, Object* self, Args& args) -> Value {
         const Value thisv = Arg(args, 0);
@@ -23,7 +23,7 @@ void InstallFunction(Runtime& rt)
             for (int i = 0; i < count; ++i)
                 rest.push_back(list->get(a, QString::number(i)));
         }
-        return rt.call(a, Value(self), thisv.isNullish() ? Value() : thisv, rest);
+        return rt.call(a, Value(self), thisv.isNullish() ? Value(rt.global) : thisv, rest);
     }, kDontEnum | kVersion6);
 }
 
