@@ -247,6 +247,31 @@ QPoint PointArg(Activation& a, const Value& v)
     return QPoint(WholeMember(a, v, "x"), WholeMember(a, v, "y"));
 }
 
+// The source bitmap and rectangle that the copying methods take first, or
+// the code a method answers when one of them is not right (see SourceArg;
+// -4 for a rectangle that is none).
+struct CopySource {
+    BitmapDataObject* src = nullptr;
+    Rect rect;
+    int code = 0;
+};
+
+CopySource CopySourceArgs(Activation& a, const Args& args)
+{
+    CopySource c;
+    c.src = SourceArg(args[0], c.code);
+    if (!c.src)
+        return c;
+    const auto r = RectArg(a, args[1]);
+    if (!r) {
+        c.src = nullptr;
+        c.code = -4;
+        return c;
+    }
+    c.rect = *r;
+    return c;
+}
+
 // Where a copy from `src` at (sx, sy) of w x h lands on `dst` at (dx, dy),
 // cut to what lies inside both bitmaps.
 struct Area {
@@ -812,17 +837,15 @@ void InstallBitmapData(Runtime& rt)
         return Value(NewRectangle(a, x0, y0, x1 - x0 + 1, y1 - y0 + 1));
     });
     method("copyChannel", 5, [i32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to(IntMember(a, args[2], "x"), IntMember(a, args[2], "y"));
         const int from = i32(a, args[3]), into = i32(a, args[4]);
         const int shift = from == 1 ? 16 : from == 2 ? 8 : from == 4 ? 0 : from == 8 ? 24 : -1;
-        const Area ar = Clip(*src, b, *r, to);
+        const Area ar = Clip(*src, b, r, to);
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
                 const uint32_t s = Unmultiply(src->at(ar.sx + x, ar.sy + y));
@@ -842,13 +865,11 @@ void InstallBitmapData(Runtime& rt)
         return Value(-1);
     });
     method("copyPixels", 3, [](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to = PointArg(a, args[2]);
         const bool mergeGiven = args.size() >= 6;
         const bool merge = mergeGiven && a.rt.toBool(args[5], a.version);
@@ -857,13 +878,13 @@ void InstallBitmapData(Runtime& rt)
         // A copy of itself reads the pixels as they were.
         const QImage before = src == &b ? b.pixels->image.copy() : src->pixels->image;
         auto srcAt = [&before](int x, int y) { return reinterpret_cast<const uint32_t*>(before.constScanLine(y))[x]; };
-        const Area ar = Clip(*src, b, *r, to);
+        const Area ar = Clip(*src, b, r, to);
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
                 const uint32_t s = srcAt(ar.sx + x, ar.sy + y);
                 uint32_t& p = b.at(ar.dx + x, ar.dy + y);
                 if (alphaSrc) {
-                    const qint64 ax = qint64(alphaAt.x()) + ar.sx - r->x + x, ay = qint64(alphaAt.y()) + ar.sy - r->y + y;
+                    const qint64 ax = qint64(alphaAt.x()) + ar.sx - r.x + x, ay = qint64(alphaAt.y()) + ar.sy - r.y + y;
                     uint32_t alpha;
                     if (alphaSrc->transparent) {
                         if (!alphaSrc->inside(ax, ay))
@@ -886,18 +907,16 @@ void InstallBitmapData(Runtime& rt)
         return Value(0);
     });
     method("merge", 6, [i32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to = PointArg(a, args[2]);
         uint32_t mult[4];
         for (int i = 0; i < 4; ++i)
             mult[i] = uint32_t(std::clamp(i == 3 && args.size() < 7 ? 255 : i32(a, args[size_t(3 + i)]), 0, 256));
-        const Area ar = Clip(*src, b, *r, to);
+        const Area ar = Clip(*src, b, r, to);
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
                 const uint32_t s = Unmultiply(src->at(ar.sx + x, ar.sy + y));
@@ -912,13 +931,11 @@ void InstallBitmapData(Runtime& rt)
         return Value(-1);
     });
     method("paletteMap", 4, [u32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to = PointArg(a, args[2]);
         std::vector<uint32_t> maps[4];
         const int shifts[4] = {16, 8, 0, 24};
@@ -928,7 +945,7 @@ void InstallBitmapData(Runtime& rt)
             for (int i = 0; i < 256; ++i)
                 maps[c][size_t(i)] = arr ? u32(a, arr->get(a, QString::number(i))) : uint32_t(i) << shifts[c];
         }
-        const Area ar = Clip(*src, b, *r, to);
+        const Area ar = Clip(*src, b, r, to);
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
                 const uint32_t s = Unmultiply(src->at(ar.sx + x, ar.sy + y));
@@ -954,13 +971,11 @@ void InstallBitmapData(Runtime& rt)
         return Value(0);
     });
     method("threshold", 5, [u32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to = PointArg(a, args[2]);
         const QString op = a.rt.toString(a, args[3]);
         const uint32_t mask = args.size() > 6 ? u32(a, args[6]) : 0xFFFFFFFFu;
@@ -978,7 +993,7 @@ void InstallBitmapData(Runtime& rt)
             test = [limit](uint32_t v) { return v > limit; };
         else if (op == QLatin1String(">="))
             test = [limit](uint32_t v) { return v >= limit; };
-        const Area ar = Clip(*src, b, *r, to);
+        const Area ar = Clip(*src, b, r, to);
         int count = 0;
         for (int y = 0; y < ar.h; ++y)
             for (int x = 0; x < ar.w; ++x) {
@@ -997,20 +1012,18 @@ void InstallBitmapData(Runtime& rt)
         return Value(count);
     });
     method("pixelDissolve", 4, [i32, u32](Activation& a, BitmapDataObject& b, Args& args) -> Value {
-        int code = 0;
-        BitmapDataObject* src = SourceArg(args[0], code);
-        if (!src)
-            return Value(code);
-        const auto r = RectArg(a, args[1]);
-        if (!r)
-            return Value(-4);
+        const CopySource c = CopySourceArgs(a, args);
+        if (!c.src)
+            return Value(c.code);
+        BitmapDataObject* src = c.src;
+        const Rect& r = c.rect;
         const QPoint to = PointArg(a, args[2]);
         const int32_t seed = i32(a, args[3]);
         if (args.size() < 5)
             return Value(0);
         const int32_t count = i32(a, args[4]);
         const uint32_t fill = u32(a, Arg(args, 5));
-        Rect rr = *r;
+        Rect rr = r;
         rr.w = std::max(rr.w, 0);
         rr.h = std::max(rr.h, 0);
         if (rr.w == 0 || rr.h == 0)
