@@ -154,11 +154,7 @@ const QString kBitmapSlot = QStringLiteral("__bitmapData");
 
 BitmapDataObject* BitmapOf(Object* o)
 {
-    if (auto* b = dynamic_cast<BitmapDataObject*>(o))
-        return b;
-    if (const Property* p = o ? o->props().find(kBitmapSlot, true) : nullptr)
-        return dynamic_cast<BitmapDataObject*>(p->value.asObject());
-    return nullptr;
+    return NativeOf<BitmapDataObject>(o, kBitmapSlot);
 }
 
 BitmapDataObject* Bitmap(const Value& v)

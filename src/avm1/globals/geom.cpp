@@ -46,11 +46,7 @@ const QString kColorSlot = QStringLiteral("__colorTransform");
 // called ColorTransform's as its super constructor.
 ColorTransformObject* ColorData(Object* o)
 {
-    if (auto* c = dynamic_cast<ColorTransformObject*>(o))
-        return c;
-    if (const Property* p = o ? o->props().find(kColorSlot, true) : nullptr)
-        return dynamic_cast<ColorTransformObject*>(p->value.asObject());
-    return nullptr;
+    return NativeOf<ColorTransformObject>(o, kColorSlot);
 }
 
 bool Inherits(Object* o, Object* proto)

@@ -72,6 +72,19 @@ inline void DefineAccessor(Runtime& rt, Object* o, const QString& name, NativeFu
 // alpha multipliers, then the offsets), or null when `o` is none.
 const double* ColorTransformNumbers(Object* o);
 
+// The native object of class T behind `o`: `o` itself, or, for an object
+// of a scripted class whose constructor called T's as its super
+// constructor, the one kept in `o`'s slot property.
+template <class T>
+T* NativeOf(Object* o, const QString& slot)
+{
+    if (auto* t = dynamic_cast<T*>(o))
+        return t;
+    if (const Property* p = o ? o->props().find(slot, true) : nullptr)
+        return dynamic_cast<T*>(p->value.asObject());
+    return nullptr;
+}
+
 // AsBroadcaster.initialize on an object.
 void MakeBroadcaster(Runtime& rt, Object* o);
 // Calls `method` on every listener of a broadcaster.
